@@ -1,0 +1,120 @@
+// The UCI front end: reading lines, dispatching commands, "position" and "go".
+#include "uci.h"
+
+#include <cstring>
+
+#include "chess/position.h"
+#include "chess/move.h"
+#include "chess/utility.h"
+
+namespace {
+
+const char* const ENGINE_NAME = "tarvik";
+const char* const ENGINE_VERSION = "19";
+const char* const ENGINE_AUTHOR = "Brenwold";
+
+bool starts_with(const char* line, const char* prefix) { return strncmp(line, prefix, strlen(prefix)) == 0; }
+
+// The leading part of atoi (white space, sign, digits), saturated instead of
+// overflowing; the sign is given apart so a negative figure can be refused.
+uint64_t read_figure(const char* text, bool* negative) {
+    while (*text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' || *text == '\r' || *text == ' ') text++;
+    *negative = *text == '-';
+    if (*text == '-' || *text == '+') text++;
+    uint64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; text++) {
+        const uint64_t digit = uint64_t(*text - '0');
+        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
+    }
+    return value;
+}
+
+}  // namespace
+
+bool GetLine(char* buf, FILE* in) {
+    if (!fgets(buf, LINE_SIZE, in)) return false;
+    char* end = strchr(buf, '\n');
+    if (end) *end = '\0';
+    end = strchr(buf, '\r');
+    if (end) *end = '\0';
+    return true;
+}
+
+bool UCIPosition(Position& out, char* line) {
+    Position pos;
+    if (strstr(line, "startpos")) {
+        pos = position();
+    } else if (char* fen = strstr(line, "fen")) {
+        // The FEN starts after "fen" and one separating character.
+        if (fen[3] == '\0' || !import(pos, fen + 4)) return false;
+    } else {
+        return false;
+    }
+    if (char* moves = strstr(line, "moves")) {
+        if (moves[5] != '\0' && !apply_moves(pos, moves + 6)) {
+            position_free(pos);
+            return false;
+        }
+    }
+    out = pos;
+    return true;
+}
+
+uint32_t UCIBudget(const Position& pos, char* line) {
+    const char* own_clock = pos.turn == WHITE ? "wtime" : "btime";
+    char* cursor = line;
+    for (char* token = next_token(cursor); token; token = next_token(cursor)) {
+        if (strcmp(token, own_clock) != 0 && strcmp(token, "movetime") != 0) continue;
+        const char* figure = next_token(cursor);
+        // A missing or negative figure means the clock is spent: search one
+        // depth and answer at once.
+        if (!figure) return 0;
+        bool negative;
+        const uint64_t value = read_figure(figure, &negative);
+        if (negative) return 0;
+        const double budget = double(value) * 0.05;
+        return budget >= double(NO_BUDGET) ? NO_BUDGET : static_cast<uint32_t>(budget);
+    }
+    return NO_BUDGET;
+}
+
+void UCIGo(const Position& pos, char* line, FILE* out, uint32_t max_depth) {
+    const Move best = FindBestMove(pos, UCIBudget(pos, line), max_depth, out);
+    fputs("bestmove ", out);
+    move_print(best, out);
+    fputc('\n', out);
+    fflush(out);
+}
+
+bool UCIDispatch(Position& pos, char* line, FILE* out, uint32_t max_depth) {
+    if (strcmp(line, "uci") == 0) {
+        fprintf(out, "id name %s %s avx2 AB\n", ENGINE_NAME, ENGINE_VERSION);
+        fprintf(out, "id author %s\n", ENGINE_AUTHOR);
+        fputs("uciok\n", out);
+        fflush(out);
+    } else if (strcmp(line, "isready") == 0) {
+        fputs("readyok\n", out);
+        fflush(out);
+    } else if (strcmp(line, "ucinewgame") == 0) {
+        position_free(pos);
+        pos = position();
+    } else if (starts_with(line, "position")) {
+        // Build first, release after: a refused command leaves the game as it was.
+        Position next;
+        if (UCIPosition(next, line)) {
+            position_free(pos);
+            pos = next;
+        }
+    } else if (starts_with(line, "go")) {
+        UCIGo(pos, line, out, max_depth);
+    } else if (strcmp(line, "quit") == 0) {
+        return false;
+    }
+    return true;
+}
+
+void UCILoop(Position& pos, FILE* in, FILE* out, uint32_t max_depth) {
+    char line[LINE_SIZE] = {};
+    while (GetLine(line, in))
+        if (!UCIDispatch(pos, line, out, max_depth)) break;
+}

@@ -1,0 +1,29 @@
+// Move encoding, accessors, square names and long algebraic notation.
+#pragma once
+
+#include <cstdio>
+
+#include "chess/types.h"
+
+extern const char* const SQUARES[64];
+extern const char PIECE_CHARS[7];
+
+inline Move move_make(uint32_t ori, uint32_t dst, uint32_t flag) {
+    return static_cast<Move>(ori + dst * 64 + flag * 4096);
+}
+inline Square move_from(Move m) { return static_cast<Square>(m & 63); }
+inline Square move_to(Move m) { return static_cast<Square>((m >> 6) & 63); }
+inline uint32_t move_type(Move m) { return m >> 12; }
+inline uint32_t move_capture(Move m) { return (m >> 14) & 1; }
+inline bool move_is_promotion(Move m) { return (m >> 15) & 1; }
+inline PieceType move_promote(Move m) {
+    return static_cast<PieceType>(move_type(m) - 7 - 4 * move_capture(m));
+}
+
+// Reads a 4- or 5-character move text against pos. The board only decides the
+// flag (castling, double push, en passant, capture); legality is not checked.
+// Gives NULL_MOVE for text that names no squares or no promotion piece.
+Move move_parse(const Position& pos, const char* text);
+
+// Writes the move's text without a line end; NULL_MOVE prints as "0000".
+void move_print(Move m, FILE* out = stdout);

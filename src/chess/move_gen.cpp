@@ -1,0 +1,165 @@
+// Move generators and their builders. The order of the lists decides which of
+// two equally scored moves the search keeps, so every step here is ordered.
+#include "chess/move_gen.h"
+
+#include "bit/bit.h"
+#include "chess/masks.h"
+#include "chess/move.h"
+#include "chess/position.h"
+#include "chess/utility.h"
+
+namespace {
+
+constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
+constexpr BB OTHER_RANKS = 0x00FFFFFFFFFFFF00ULL;
+constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
+
+inline Move* BuildMoves(Move* moves, Square ori, BB targets, uint32_t flag) {
+    while (targets) *moves++ = move_make(ori, lsbpop(targets), flag);
+    return moves;
+}
+
+inline Move* BuildJumperMoves(Move* moves, BB movers, const BB* attacks, BB targets, uint32_t flag) {
+    while (movers) {
+        const Square s = lsbpop(movers);
+        moves = BuildMoves(moves, s, attacks[s] & targets, flag);
+    }
+    return moves;
+}
+
+inline Move* BuildPawnMoves(Move* moves, BB targets, int offset, uint32_t flag) {
+    while (targets) {
+        const Square t = lsbpop(targets);
+        *moves++ = move_make(t - offset, t, flag);
+    }
+    return moves;
+}
+
+// Knight, bishop, rook, queen: the four promotions of one target stay together.
+inline Move* BuildPawnPromotionMoves(Move* moves, BB targets, int offset, uint32_t flag) {
+    while (targets) {
+        const Square t = lsbpop(targets);
+        for (uint32_t piece = 0; piece < 4; piece++) *moves++ = move_make(t - offset, t, flag + 8 + piece);
+    }
+    return moves;
+}
+
+Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
+    BB single = (color == WHITE ? shift_up(pawns) : shift_down(pawns)) & empty;
+    const BB dbl = (color == WHITE ? shift_up(single) : shift_down(single)) & DOUBLE_PUSH_RANK[color] & empty;
+    const BB promote = single & PROMOTION_RANKS;
+    single &= OTHER_RANKS;
+    const int offset = color == WHITE ? 8 : -8;
+    moves = BuildPawnMoves(moves, single, offset, QUIET);
+    moves = BuildPawnMoves(moves, dbl, 2 * offset, DOUBLE_PUSH);
+    return BuildPawnPromotionMoves(moves, promote, offset, QUIET);
+}
+
+Move* GeneratePawnCaptures(Move* moves, Color color, BB pawns, BB nus, Square ep_square) {
+    // The file masks drop targets that wrapped around the board edge.
+    const BB west = (color == WHITE ? pawns << 7 : pawns >> 9) & nus & NOT_FILE_H;
+    const BB east = (color == WHITE ? pawns << 9 : pawns >> 7) & nus & NOT_FILE_A;
+    const int west_offset = color == WHITE ? 7 : -9;
+    const int east_offset = color == WHITE ? 9 : -7;
+    moves = BuildPawnMoves(moves, west & OTHER_RANKS, west_offset, CAPTURE);
+    moves = BuildPawnMoves(moves, east & OTHER_RANKS, east_offset, CAPTURE);
+    moves = BuildPawnPromotionMoves(moves, west & PROMOTION_RANKS, west_offset, CAPTURE);
+    moves = BuildPawnPromotionMoves(moves, east & PROMOTION_RANKS, east_offset, CAPTURE);
+    // The enemy pawn table at the en-passant square holds the squares from
+    // which our pawns attack it; row NO_SQUARE is empty.
+    BB capturers = pawns & ATTACKS_PAWN[1 - color][ep_square];
+    while (capturers) *moves++ = move_make(lsbpop(capturers), ep_square, EP_CAPTURE);
+    return moves;
+}
+
+Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupied, BB attacked) {
+    static const Square KING_POS[2] = {E1, E8};
+    static const Square KING_CASTLE_POS[2] = {G1, G8};
+    static const Square QUEEN_CASTLE_POS[2] = {C1, C8};
+    static const BB KING_BLOCKERS[2] = {0x60ULL, 0x6000000000000000ULL};
+    static const BB QUEEN_BLOCKERS[2] = {0xEULL, 0x0E00000000000000ULL};
+    static const BB QUEEN_ATTACKERS[2] = {0xCULL, 0x0C00000000000000ULL};
+    if ((rights & CASTLE_KING_SIDE) && !(KING_BLOCKERS[color] & (occupied | attacked)))
+        *moves++ = move_make(KING_POS[color], KING_CASTLE_POS[color], KING_CASTLE);
+    // b1/b8 must be empty but may be attacked: the king never crosses it.
+    if ((rights & CASTLE_QUEEN_SIDE) && !(QUEEN_BLOCKERS[color] & occupied) && !(QUEEN_ATTACKERS[color] & attacked))
+        *moves++ = move_make(KING_POS[color], QUEEN_CASTLE_POS[color], QUEEN_CASTLE);
+    return moves;
+}
+
+// Ring walk: all lines of a piece are walked outward together, one distance
+// at a time, and a line is closed at the first occupied square. The output of
+// one piece is therefore ordered by distance, quiet moves before captures.
+Move* GenerateSliderMoves(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+    while (pieces) {
+        const Square piece = lsbpop(pieces);
+        BB unblocked = mask[piece];
+        for (int offset = 1; offset <= 7 && unblocked; offset++) {
+            const BB pot_moves = RINGS[piece][offset] & unblocked;
+            moves = BuildMoves(moves, piece, pot_moves & empty, QUIET);
+            moves = BuildMoves(moves, piece, pot_moves & nus, CAPTURE);
+            BB blockers = pot_moves & ~empty;
+            while (blockers) unblocked &= ~RAYS[piece][lsbpop(blockers)];
+        }
+    }
+    return moves;
+}
+
+Move* GenerateSliderCaptures(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+    while (pieces) {
+        const Square piece = lsbpop(pieces);
+        BB unblocked = mask[piece];
+        for (int offset = 1; offset <= 7 && unblocked; offset++) {
+            const BB captures = RINGS[piece][offset] & unblocked;
+            moves = BuildMoves(moves, piece, captures & nus, CAPTURE);
+            BB blockers = captures & ~empty;
+            while (blockers) unblocked &= ~RAYS[piece][lsbpop(blockers)];
+        }
+    }
+    return moves;
+}
+
+}  // namespace
+
+uint32_t GenerateMoves(const Position& pos, Move* moves) {
+    const Color color = pos.turn;
+    const BB us = pos.colors[color];
+    const BB nus = pos.colors[1 - color];
+    const BB occupied = us | nus;
+    const BB empty = ~occupied;
+    const BB pawns = pos.pieces[PAWN] & us;
+    const BB knights = pos.pieces[KNIGHT] & us;
+    const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us;
+    const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us;
+    const BB king = pos.pieces[KING] & us;
+    Move* end = moves;
+
+    end = GeneratePawnQuiet(end, color, pawns, empty);
+    end = GeneratePawnCaptures(end, color, pawns, nus, pos.ep_square);
+    end = BuildJumperMoves(end, knights, ATTACKS_KNIGHT, empty, QUIET);
+    end = BuildJumperMoves(end, knights, ATTACKS_KNIGHT, nus, CAPTURE);
+    const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
+    end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
+    end = BuildJumperMoves(end, king, ATTACKS_KING, nus & ~attacked, CAPTURE);
+    if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
+    end = GenerateSliderMoves(end, ATTACKS_BISHOP, diagonal, empty, nus);
+    end = GenerateSliderMoves(end, ATTACKS_ROOK, orthogonal, empty, nus);
+    return static_cast<uint32_t>(end - moves);
+}
+
+uint32_t GenerateCaptures(const Position& pos, Move* moves) {
+    const Color color = pos.turn;
+    const BB us = pos.colors[color];
+    const BB nus = pos.colors[1 - color];
+    const BB empty = ~(us | nus);
+    Move* end = moves;
+
+    end = GeneratePawnCaptures(end, color, pos.pieces[PAWN] & us, nus, pos.ep_square);
+    end = BuildJumperMoves(end, pos.pieces[KNIGHT] & us, ATTACKS_KNIGHT, nus, CAPTURE);
+    end = BuildJumperMoves(end, pos.pieces[KING] & us, ATTACKS_KING, nus, CAPTURE);
+    end = GenerateSliderCaptures(end, ATTACKS_BISHOP, (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us, empty, nus);
+    end = GenerateSliderCaptures(end, ATTACKS_ROOK, (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us, empty, nus);
+    return static_cast<uint32_t>(end - moves);
+}

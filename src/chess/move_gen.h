@@ -1,0 +1,12 @@
+// Pseudo-legal move generation in a fixed, fully determined order.
+#pragma once
+
+#include "chess/types.h"
+
+// Every move of the side to move; king moves onto attacked squares are never
+// listed, other moves may still leave the own king attacked. The list needs
+// room for MAX_MOVES entries.
+uint32_t GenerateMoves(const Position& pos, Move* moves);
+// Captures only (promotion captures and en passant included), with no attack
+// map: the king may capture defended pieces. Room for MAX_CAPTURES entries.
+uint32_t GenerateCaptures(const Position& pos, Move* moves);

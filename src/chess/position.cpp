@@ -1,0 +1,374 @@
+// FEN import, piece edits, copy-make, repetition count and attack detection.
+#include "chess/position.h"
+
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bit/bit.h"
+#include "chess/masks.h"
+#include "chess/move.h"
+#include "chess/move_gen.h"
+#include "chess/utility.h"
+#include "chess/zobrist.h"
+#include "eval/values.h"
+
+const char* const START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 ";
+
+namespace {
+
+constexpr size_t HISTORY_BYTES = HISTORY_SLOTS * sizeof(Hash);
+
+Hash* history_alloc() {
+    void* block = aligned_alloc(HISTORY_BYTES, HISTORY_BYTES);
+    if (!block) {
+        fputs("tarvik: out of memory for the hash history\n", stderr);
+        exit(1);
+    }
+    memset(block, 0, HISTORY_BYTES);
+    return static_cast<Hash*>(block);
+}
+
+Hash* history_start(Hash* slot) {
+    return reinterpret_cast<Hash*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(HISTORY_BYTES - 1));
+}
+
+bool is_space(char c) { return c == ' '; }
+
+const char* skip_spaces(const char* p) {
+    while (is_space(*p)) p++;
+    return p;
+}
+
+// Reads the board field into pos. Each rank must describe exactly eight
+// squares with digits 1-8 and piece letters, ranks separated by '/'.
+const char* read_board(Position& pos, const char* p) {
+    for (int rank = 7; rank >= 0; rank--) {
+        int file = 0;
+        while (file < 8) {
+            const char c = *p++;
+            if (c >= '1' && c <= '8') {
+                file += c - '0';
+                if (file > 8) return nullptr;
+                continue;
+            }
+            const PieceType type = piece_from(c);
+            if (type == NO_PIECE) return nullptr;
+            const Color color = (c >= 'a' && c <= 'z') ? BLACK : WHITE;
+            place_piece(pos, color, sq_from(File(file), Rank(rank)), type);
+            file++;
+        }
+        if (rank > 0 && *p++ != '/') return nullptr;
+    }
+    return p;
+}
+
+// The en-passant field counts only when a capture there is possible in
+// principle: an empty square just passed over by an enemy pawn.
+Square read_ep_square(const Position& pos, const char* p) {
+    const File f = sq_filec(p[0]);
+    if (f == NO_FILE || p[0] < 'a') return NO_SQUARE;
+    const Rank r = sq_rankc(p[1]);
+    if (r == NO_RANK || !(p[2] == '\0' || is_space(p[2]))) return NO_SQUARE;
+    const Square ep = sq_from(f, r);
+    const BB occupied = pos.colors[WHITE] | pos.colors[BLACK];
+    if (occupied & sbb(ep)) return NO_SQUARE;
+    const Color them = static_cast<Color>(1 - pos.turn);
+    const Square pawn_sq = pos.turn == WHITE ? static_cast<Square>(ep - 8) : static_cast<Square>(ep + 8);
+    const Rank expected = pos.turn == WHITE ? RANK_6 : RANK_3;
+    if (r != expected) return NO_SQUARE;
+    if (!(pos.pieces[PAWN] & pos.colors[them] & sbb(pawn_sq))) return NO_SQUARE;
+    return ep;
+}
+
+bool has_piece(const Position& pos, Color c, PieceType t, Square sq) {
+    return pos.pieces[t] & pos.colors[c] & sbb(sq);
+}
+
+// A right is kept only while its king and rook stand at home; otherwise a
+// castling move would make a rook out of nothing.
+void drop_impossible_castling(Position& pos) {
+    static const Square KING_HOME[2] = {E1, E8};
+    static const Square KING_ROOK[2] = {H1, H8};
+    static const Square QUEEN_ROOK[2] = {A1, A8};
+    for (uint32_t c = WHITE; c <= BLACK; c++) {
+        const Color color = static_cast<Color>(c);
+        if (!has_piece(pos, color, KING, KING_HOME[c])) pos.castling[c] = 0;
+        if (!has_piece(pos, color, ROOK, KING_ROOK[c])) pos.castling[c] &= ~CASTLE_KING_SIDE;
+        if (!has_piece(pos, color, ROOK, QUEEN_ROOK[c])) pos.castling[c] &= ~CASTLE_QUEEN_SIDE;
+    }
+}
+
+bool playable(const Position& pos) {
+    for (uint32_t c = WHITE; c <= BLACK; c++) {
+        if (popcount(pos.pieces[KING] & pos.colors[c]) != 1) return false;
+        if (popcount(pos.colors[c]) > 16) return false;
+    }
+    if (pos.pieces[PAWN] & 0xFF000000000000FFULL) return false;
+    // The side that just moved may not stand in check: its king could be taken.
+    return IsKingSafe(pos, static_cast<Color>(1 - pos.turn));
+}
+
+}  // namespace
+
+bool import(Position& out, const char* fen) {
+    Position pos;
+    memset(&pos, 0, sizeof pos);
+    Hash scratch = 0;
+    pos.hash = &scratch;
+
+    const char* p = read_board(pos, skip_spaces(fen));
+    if (!p || !is_space(*p)) return false;
+    p = skip_spaces(p);
+    switch (*p) {
+        case 'w': case 'W': pos.turn = WHITE; break;
+        case 'b': case 'B': pos.turn = BLACK; break;
+        default: return false;
+    }
+    p++;
+    if (*p != '\0' && !is_space(*p)) return false;
+    p = skip_spaces(p);
+    for (; *p && !is_space(*p); p++) {
+        switch (*p) {
+            case 'K': pos.castling[WHITE] |= CASTLE_KING_SIDE; break;
+            case 'Q': pos.castling[WHITE] |= CASTLE_QUEEN_SIDE; break;
+            case 'k': pos.castling[BLACK] |= CASTLE_KING_SIDE; break;
+            case 'q': pos.castling[BLACK] |= CASTLE_QUEEN_SIDE; break;
+            default: break;
+        }
+    }
+    p = skip_spaces(p);
+    pos.ep_square = *p ? read_ep_square(pos, p) : NO_SQUARE;
+
+    if (!playable(pos)) return false;
+    drop_impossible_castling(pos);
+
+    Hash* block = history_alloc();
+    block[1] = scratch;
+    pos.hash = block + 1;
+    out = pos;
+    return true;
+}
+
+Position position() {
+    Position pos;
+    const bool ok = import(pos, START_FEN);
+    assert(ok);
+    (void)ok;
+    return pos;
+}
+
+void position_free(Position& pos) {
+    if (!pos.hash) return;
+    free(history_start(pos.hash));
+    pos.hash = nullptr;
+}
+
+void flip_piece(Position& pos, Color color, Square sq, PieceType type) {
+    const BB bit = sbb(sq);
+    pos.pieces[type] ^= bit;
+    pos.colors[color] ^= bit;
+    *pos.hash = flip_square(*pos.hash, sq, type);
+}
+
+void place_piece(Position& pos, Color color, Square sq, PieceType type) {
+    flip_piece(pos, color, sq, type);
+    pos.eval_mg[color] += TABLE_MG[color][type][sq];
+    pos.eval_eg[color] += TABLE_EG[color][type][sq];
+    pos.phase += PHASE[type];
+}
+
+void remove_piece(Position& pos, Color color, Square sq, PieceType type) {
+    flip_piece(pos, color, sq, type);
+    pos.eval_mg[color] -= TABLE_MG[color][type][sq];
+    pos.eval_eg[color] -= TABLE_EG[color][type][sq];
+    pos.phase -= PHASE[type];
+}
+
+void apply(Position& out, const Position& pos, Move move) {
+    assert(&out != &pos);
+    const Color us = pos.turn;
+    const Color nus = static_cast<Color>(1 - us);
+    const Square ori = move_from(move);
+    const Square dst = move_to(move);
+    const uint32_t flag = move_type(move);
+    PieceType piece = square_piece(pos, ori);
+    Square ep = NO_SQUARE;
+
+    out = pos;
+    out.hash = pos.hash + 1;
+    *out.hash = *pos.hash;
+
+    remove_piece(out, us, ori, piece);
+    if (move_is_promotion(move)) piece = move_promote(move);
+
+    if (move_capture(move)) {
+        // The en-passant victim stands behind the destination, beside the pawn.
+        const Square target_square =
+            flag == EP_CAPTURE ? static_cast<Square>(us == WHITE ? dst - 8 : dst + 8) : dst;
+        remove_piece(out, nus, target_square, square_piece(pos, target_square));
+    } else if (flag == DOUBLE_PUSH) {
+        ep = static_cast<Square>(us == WHITE ? ori + 8 : ori - 8);
+    } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
+        static const Square ROOK_ORI[2][2] = {{H1, A1}, {H8, A8}};
+        static const Square ROOK_DST[2][2] = {{F1, D1}, {F8, D8}};
+        const int side = flag == QUEEN_CASTLE;
+        remove_piece(out, us, ROOK_ORI[us][side], ROOK);
+        place_piece(out, us, ROOK_DST[us][side], ROOK);
+    }
+
+    place_piece(out, us, dst, piece);
+
+    if (piece == KING) {
+        out.castling[us] = 0;
+    } else if (piece == ROOK) {
+        // The corner alone decides: any rook leaving a1/a8 costs the queen side.
+        if (ori == A1 || ori == A8) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
+        if (ori == H1 || ori == H8) out.castling[us] &= ~CASTLE_KING_SIDE;
+    }
+    if ((us == WHITE && dst == H8) || (us == BLACK && dst == H1)) out.castling[nus] &= ~CASTLE_KING_SIDE;
+    if ((us == WHITE && dst == A8) || (us == BLACK && dst == A1)) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
+
+    out.turn = nus;
+    out.ep_square = ep;
+    assert(position_consistent(out));
+}
+
+namespace {
+
+// The legal move of pos that the text names, or NULL_MOVE. Origin, target and
+// promotion piece must match; the promotion letter may be in either case.
+Move find_legal_move(const Position& pos, const char* text, size_t len) {
+    const File f1 = sq_filec(text[0]), f2 = sq_filec(text[2]);
+    const Rank r1 = sq_rankc(text[1]), r2 = sq_rankc(text[3]);
+    if (f1 == NO_FILE || f2 == NO_FILE || r1 == NO_RANK || r2 == NO_RANK) return NULL_MOVE;
+    const Square ori = sq_from(f1, r1), dst = sq_from(f2, r2);
+    PieceType promotion = NO_PIECE;
+    if (len == 5) {
+        promotion = piece_from(text[4]);
+        if (promotion == NO_PIECE || promotion == PAWN || promotion == KING) return NULL_MOVE;
+    }
+    Move moves[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    for (uint32_t i = 0; i < count; i++) {
+        const Move m = moves[i];
+        if (move_from(m) != ori || move_to(m) != dst) continue;
+        if (move_is_promotion(m) ? move_promote(m) != promotion : promotion != NO_PIECE) continue;
+        Position next;
+        apply(next, pos, m);
+        if (IsKingSafe(next, pos.turn)) return m;
+    }
+    return NULL_MOVE;
+}
+
+}  // namespace
+
+bool apply_moves(Position& pos, char* text) {
+    Position cur = pos;
+    int played = 0;
+    for (char* token = next_token(text); token; token = next_token(text)) {
+        const size_t len = strlen(token);
+        if (len != 4 && len != 5) continue;
+        if (++played > MAX_GAME_MOVES) return false;
+        const Move m = find_legal_move(cur, token, len);
+        if (m == NULL_MOVE) return false;
+        Position next;
+        apply(next, cur, m);
+        cur = next;
+    }
+    pos = cur;
+    return true;
+}
+
+bool is_threefold(const Position& pos) {
+    const Hash h = *pos.hash;
+    if (h == 0) return false;
+    int count = 0;
+    for (const Hash* slot = pos.hash; *slot != 0; slot--)
+        if (*slot == h) count++;
+    return count > 2;
+}
+
+bool IsKingSafe(const Position& pos, Color color) {
+    const BB own_king = pos.pieces[KING] & pos.colors[color];
+    if (!own_king) return true;
+    const Square king = lsb(own_king);
+    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
+    const BB enemy = pos.colors[1 - color];
+
+    if (pos.pieces[PAWN] & enemy & ATTACKS_PAWN[color][king]) return false;
+    if (pos.pieces[KNIGHT] & enemy & ATTACKS_KNIGHT[king]) return false;
+
+    const BB bishops = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & enemy;
+    const BB rooks = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & enemy;
+    BB unblocked = ATTACKS_QUEEN[king];
+    BB potential_hazards = (rooks & ATTACKS_ROOK[king]) | (bishops & ATTACKS_BISHOP[king]);
+
+    // Walk outward ring by ring: the first piece met on each open line either
+    // is a slider of that line's kind (check) or closes the line.
+    for (int offset = 1; offset <= 7 && potential_hazards; offset++) {
+        BB blockers = unblocked & RINGS[king][offset] & occ;
+        if (blockers & potential_hazards) return false;
+        while (blockers) {
+            const Square bb = lsbpop(blockers);
+            unblocked &= ~RAYS[king][bb];
+            potential_hazards &= ~RAYS[king][bb];
+        }
+    }
+    return true;
+}
+
+BB GenerateAttackBoard(const Position& pos, Color color) {
+    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
+    const BB own = pos.colors[color];
+    BB attacks = 0;
+
+    BB set = pos.pieces[PAWN] & own;
+    while (set) attacks |= ATTACKS_PAWN[color][lsbpop(set)];
+    set = pos.pieces[KNIGHT] & own;
+    while (set) attacks |= ATTACKS_KNIGHT[lsbpop(set)];
+    set = pos.pieces[KING] & own;
+    while (set) attacks |= ATTACKS_KING[lsbpop(set)];
+
+    // Blockers and beyond: start from the empty-board set and cut away what
+    // lies behind every occupied square that can block.
+    for (uint32_t type = BISHOP; type <= QUEEN; type++) {
+        set = pos.pieces[type] & own;
+        while (set) {
+            const Square s = lsbpop(set);
+            BB piece_attacks = ATTACKS[type][s];
+            BB blockers = BAB[s][type] & occ;
+            while (blockers) piece_attacks &= ~XRAYS[s][lsbpop(blockers)];
+            attacks |= piece_attacks;
+        }
+    }
+    return attacks;
+}
+
+bool position_consistent(const Position& pos) {
+    BB all = 0;
+    for (uint32_t t = PAWN; t <= KING; t++) {
+        if (all & pos.pieces[t]) return false;
+        all |= pos.pieces[t];
+    }
+    if (pos.colors[WHITE] & pos.colors[BLACK]) return false;
+    if (all != (pos.colors[WHITE] | pos.colors[BLACK])) return false;
+
+    Hash hash = 0;
+    int mg[2] = {0, 0}, eg[2] = {0, 0};
+    uint32_t phase = 0;
+    for (uint32_t c = WHITE; c <= BLACK; c++)
+        for (uint32_t t = PAWN; t <= KING; t++) {
+            BB set = pos.pieces[t] & pos.colors[c];
+            while (set) {
+                const Square s = lsbpop(set);
+                hash ^= ZOBRIST_SQUARE_KEYS[t][s];
+                mg[c] += TABLE_MG[c][t][s];
+                eg[c] += TABLE_EG[c][t][s];
+                phase += PHASE[t];
+            }
+        }
+    return hash == *pos.hash && mg[0] == pos.eval_mg[0] && mg[1] == pos.eval_mg[1] && eg[0] == pos.eval_eg[0] &&
+           eg[1] == pos.eval_eg[1] && phase == pos.phase && pos.turn <= BLACK && pos.ep_square <= NO_SQUARE;
+}

@@ -1,0 +1,62 @@
+// The position record's operations: FEN import, piece edits, making moves,
+// repetition and attack queries.
+#pragma once
+
+#include "chess/types.h"
+
+// The hash history shared by all positions derived from one import. Slot 0
+// stays 0 and marks the start; slot 1 holds the imported position's hash; each
+// made move writes the next slot. The block is allocated aligned to its own
+// size, so its start is the slot pointer rounded down: the release never has to
+// trust a walk back to a zero slot (a real hash can be 0 too).
+constexpr int HISTORY_SLOTS = 2048;
+// Plies the search may add on top of the game moves: 255 main-search plies and
+// a capture sequence (every capture removes one of at most 32 pieces).
+constexpr int MAX_SEARCH_PLIES = 255 + 64;
+// Game moves accepted after one import, so that the deepest search still fits.
+// A protocol line of 8191 characters holds at most 1638 move tokens.
+constexpr int MAX_GAME_MOVES = HISTORY_SLOTS - 2 - MAX_SEARCH_PLIES;
+
+extern const char* const START_FEN;
+
+// Reads a FEN text into out and allocates its hash history. Refuses malformed
+// or unplayable text (false), leaving out untouched and allocating nothing.
+bool import(Position& out, const char* fen);
+// The standard start position.
+Position position();
+// Frees the hash history of pos; pos must not be used again until replaced.
+void position_free(Position& pos);
+
+inline PieceType square_piece(const Position& pos, Square sq) {
+    const BB bit = BB(1) << sq;
+    for (uint32_t t = PAWN; t <= KING; t++)
+        if (pos.pieces[t] & bit) return static_cast<PieceType>(t);
+    return NO_PIECE;
+}
+
+// Toggles the piece's bits and its hash key: a wrong call corrupts the record
+// instead of failing, so callers must know what stands where.
+void flip_piece(Position& pos, Color color, Square sq, PieceType type);
+void place_piece(Position& pos, Color color, Square sq, PieceType type);
+void remove_piece(Position& pos, Color color, Square sq, PieceType type);
+
+// Plays move on pos into out (copy-make); pos is not changed. The move must fit
+// the position, as every generated move does.
+void apply(Position& out, const Position& pos, Move move);
+// Plays a space-separated list of move texts on pos. Every 4- or 5-character
+// token must name a legal move of the position reached so far, and the list
+// must fit the hash history; otherwise nothing is played and false is given.
+bool apply_moves(Position& pos, char* text);
+
+// True when the current hash occurs at least three times back to the start of
+// the history (every slot, whichever side was to move).
+bool is_threefold(const Position& pos);
+
+// True when no enemy pawn, knight, bishop, rook or queen attacks color's king
+// (the enemy king is not considered); true as well when color has no king.
+bool IsKingSafe(const Position& pos, Color color);
+// Every square attacked by a piece of color on the current occupancy.
+BB GenerateAttackBoard(const Position& pos, Color color);
+
+// Debug aid: recomputes every derived field and checks the invariants.
+bool position_consistent(const Position& pos);

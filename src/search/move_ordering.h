@@ -1,0 +1,27 @@
+// Capture ordering: most valuable victim, least valuable attacker.
+#pragma once
+
+#include <cstdint>
+
+#include "chess/types.h"
+#include "misc/misc.h"
+
+// [attacker][victim]; column NO_PIECE (empty target) and a king victim score 0.
+extern const uint32_t MVVALVA_VALUES[6][7];
+
+// Adds each move's victim-and-attacker score to its entry in scores, looking up
+// both pieces in pos, the position before the move.
+void MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count);
+
+// Brings a best-scored move of indices start..count-1 to index start. Only a
+// strictly higher score displaces, and every exchange leaves the displaced move
+// where its replacement stood: this exact shuffle decides the search order of
+// equal moves.
+inline void PickMove(Move* moves, uint32_t* scores, uint32_t count, uint32_t start) {
+    for (uint32_t i = start + 1; i < count; i++) {
+        if (scores[i] > scores[start]) {
+            memswap(&scores[i], &scores[start], sizeof *scores);
+            memswap(&moves[i], &moves[start], sizeof *moves);
+        }
+    }
+}

@@ -1,0 +1,116 @@
+// Fail-hard alpha-beta: capture-only quiescence, negamax with repetition and
+// mate scoring, and iterative deepening under a time threshold.
+#include "search/search.h"
+
+#include <ctime>
+
+#include "chess/move.h"
+#include "chess/move_gen.h"
+#include "chess/position.h"
+#include "eval/eval.h"
+#include "search/move_ordering.h"
+
+uint32_t NODES;
+
+int Quiesce(const Position& pos, int alpha, int beta) {
+    const int stand_pat = Evaluate(pos);
+    if (stand_pat >= beta) return beta;
+    if (stand_pat > alpha) alpha = stand_pat;
+
+    Move moves[MAX_CAPTURES];
+    uint32_t scores[MAX_CAPTURES];
+    const uint32_t count = GenerateCaptures(pos, moves);
+    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
+    MVVLVA(pos, moves, scores, count);
+
+    Position new_pos;
+    for (uint32_t i = 0; i < count; i++) {
+        PickMove(moves, scores, count, i);
+        apply(new_pos, pos, moves[i]);
+        if (!IsKingSafe(new_pos, pos.turn)) continue;
+        const int val = -Quiesce(new_pos, -beta, -alpha);
+        if (val >= beta) return beta;
+        if (val > alpha) alpha = val;
+    }
+    return alpha;
+}
+
+int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta) {
+    // 1. Leaves resolve their captures; no node is counted there.
+    if (depth == 0) return Quiesce(pos, alpha, beta);
+    // 2. Third occurrence of the placement: a draw.
+    if (is_threefold(pos)) return 0;
+    NODES++;
+
+    Move moves[MAX_MOVES];
+    uint32_t scores[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
+    MVVLVA(pos, moves, scores, count);
+
+    // 3. Try the moves best first; write best before the cut-off test so the
+    //    move that causes a cut-off is the one reported.
+    int b_val = -SCORE_INF;
+    bool any_legal = false;
+    Move best_child = NULL_MOVE;
+    Position new_pos;
+    for (uint32_t i = 0; i < count; i++) {
+        PickMove(moves, scores, count, i);
+        apply(new_pos, pos, moves[i]);
+        if (!IsKingSafe(new_pos, pos.turn)) continue;
+        any_legal = true;
+        const int val = -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
+        if (val > b_val) {
+            b_val = val;
+            *best = moves[i];
+        }
+        if (val >= beta) return beta;
+        if (val > alpha) alpha = val;
+    }
+
+    // 4. No legal move: mate or stalemate, returned unclipped.
+    if (!any_legal) return IsKingSafe(pos, pos.turn) ? 0 : -SCORE_INF;
+    return alpha;
+}
+
+namespace {
+
+// The move shown before any depth has written one: the first legal move in
+// generation order, or the null move when there is none.
+Move first_legal_move(const Position& pos) {
+    Move moves[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    Position next;
+    for (uint32_t i = 0; i < count; i++) {
+        apply(next, pos, moves[i]);
+        if (IsKingSafe(next, pos.turn)) return moves[i];
+    }
+    return NULL_MOVE;
+}
+
+}  // namespace
+
+Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FILE* out) {
+    const uint32_t threshold = budget / 20;
+    Move best = first_legal_move(root);
+    if (max_depth > MAX_DEPTH) max_depth = MAX_DEPTH;
+
+    for (uint32_t depth = 1; depth <= max_depth; depth++) {
+        NODES = 0;
+        const clock_t start = clock();
+        const int score = Negamax(&best, root, depth, -SCORE_INF, SCORE_INF);
+        const clock_t ticks = clock() - start;
+        // clock_t is 64 bits here: no wrap however long a depth takes.
+        const float seconds = float(ticks) / float(CLOCKS_PER_SEC);
+        const unsigned long long ms = static_cast<unsigned long long>(seconds * 1000.0f);
+        const unsigned long long nps = seconds > 0 ? static_cast<unsigned long long>(float(NODES) / seconds) : 0;
+
+        fprintf(out, "info depth %d score cp %d nps %llu nodes %u time %llu pv ", int(depth), score, nps, NODES, ms);
+        move_print(best, out);
+        fputc('\n', out);
+        fflush(out);
+
+        if (ms > threshold || score == SCORE_INF || score == -SCORE_INF) break;
+    }
+    return best;
+}

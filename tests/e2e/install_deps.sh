@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the xboard end-to-end game test needs; a no-op when all are present.
+# Usage: tests/e2e/install_deps.sh [EXTRA_PACKAGE...]   (e.g. stockfish, to try the harness without our engine)
+set -euo pipefail
+
+packages=(xboard polyglot fairymax xvfb xauth "$@")
+
+missing=()
+for p in "${packages[@]}"; do
+    # dpkg-query reports "install ok installed" only for fully configured packages.
+    if [[ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)" != "install ok installed" ]]; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    echo "e2e deps: all present (${packages[*]})"
+    exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null 2>&1; then
+        SUDO=(sudo)
+    else
+        echo "e2e deps: missing ${missing[*]} and not root (no sudo)" >&2
+        exit 1
+    fi
+else
+    SUDO=()
+fi
+
+echo "e2e deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# Try without refreshing the package lists first: on a warm machine they are current enough.
+if ! "${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
+    "${SUDO[@]}" apt-get update
+    "${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
