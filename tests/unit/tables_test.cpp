@@ -1,0 +1,230 @@
+// Tests of the tables built at start-up: Zobrist keys, combined value tables,
+// and the attack, ray, x-ray, ring and blocker tables against slow references.
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "bit/bit.h"
+#include "chess/masks.h"
+#include "chess/utility.h"
+#include "chess/zobrist.h"
+#include "eval/values.h"
+#include "test_util.h"
+
+namespace {
+
+BB Set(std::initializer_list<Square> squares) {
+    BB bb = 0;
+    for (Square s : squares) bb |= sbb(s);
+    return bb;
+}
+
+std::string Names(BB bb) {
+    std::string out;
+    for (uint32_t s = 0; s < 64; s++)
+        if (bb >> s & 1) out += std::string(SQUARES[s]) + " ";
+    return out;
+}
+
+// xorshift64* from the fixed seed, written out again here so that a change
+// to the engine's generator or its fill order shows up.
+TEST(ZobristTest, KeysAreSuccessiveDrawsOfTheSeededGenerator) {
+    uint64_t x = 1070372;
+    for (uint32_t t = PAWN; t <= KING; t++)
+        for (uint32_t s = 0; s < 64; s++) {
+            x ^= x >> 12;
+            x ^= x << 25;
+            x ^= x >> 27;
+            ASSERT_EQ(ZOBRIST_SQUARE_KEYS[t][s], x * 0x2545F4914F6CDD1DULL) << "type " << t << " square " << s;
+        }
+    // Anchors computed apart from any C++: draws 1, 65 and 384.
+    EXPECT_EQ(ZOBRIST_SQUARE_KEYS[PAWN][A1], 0x083610fb1cd7c6a5ULL);
+    EXPECT_EQ(ZOBRIST_SQUARE_KEYS[KNIGHT][A1], 0x7adfd3d554658027ULL);
+    EXPECT_EQ(ZOBRIST_SQUARE_KEYS[KING][H8], 0x9655c388016c3fe2ULL);
+}
+
+TEST(ZobristTest, RebuildingGivesTheSameKeys) {
+    Hash before[6][64];
+    memcpy(before, ZOBRIST_SQUARE_KEYS, sizeof before);
+    ran_num();  // a stray draw must not shift the next build
+    init_zobrist();
+    EXPECT_EQ(memcmp(before, ZOBRIST_SQUARE_KEYS, sizeof before), 0);
+    EXPECT_EQ(flip_square(0x1234, E4, ROOK), 0x1234 ^ ZOBRIST_SQUARE_KEYS[ROOK][E4]);
+}
+
+TEST(ValuesTest, CombinedTables) {
+    EXPECT_EQ(TABLE_MG[WHITE][KNIGHT][G1], 318);
+    EXPECT_EQ(TABLE_MG[BLACK][KNIGHT][G8], 318);
+    EXPECT_EQ(TABLE_EG[WHITE][PAWN][E4], 87);
+    EXPECT_EQ(TABLE_EG[BLACK][PAWN][E5], 87);
+    EXPECT_EQ(TABLE_MG[WHITE][KING][G1], 24);
+    EXPECT_EQ(TABLE_EG[WHITE][KING][E1], -28);
+    EXPECT_EQ(TABLE_MG[WHITE][QUEEN][D1], 1035);
+    EXPECT_EQ(TABLE_EG[WHITE][QUEEN][D1], 893);
+    EXPECT_EQ(TABLE_MG[BLACK][PAWN][A7], 82 - 35);  // files are never mirrored
+    // A piece is worth the same to its side on mirrored squares.
+    for (uint32_t t = PAWN; t <= KING; t++)
+        for (uint32_t s = 0; s < 64; s++) {
+            EXPECT_EQ(TABLE_MG[WHITE][t][s], TABLE_MG[BLACK][t][s ^ 56]) << t << " " << s;
+            EXPECT_EQ(TABLE_EG[WHITE][t][s], TABLE_EG[BLACK][t][s ^ 56]) << t << " " << s;
+        }
+}
+
+// Square by square references for the geometry tables.
+bool OnBoard(int f, int r) { return f >= 0 && f < 8 && r >= 0 && r < 8; }
+
+BB SlowLine(Square s, int df, int dr, BB occ) {
+    BB line = 0;
+    for (int f = int(sq_file(s)) + df, r = int(sq_rank(s)) + dr; OnBoard(f, r); f += df, r += dr) {
+        line |= sbb(Square(r * 8 + f));
+        if (occ >> (r * 8 + f) & 1) break;
+    }
+    return line;
+}
+
+BB SlowSteps(Square s, const int (*steps)[2], int n) {
+    BB out = 0;
+    for (int i = 0; i < n; i++) {
+        const int f = int(sq_file(s)) + steps[i][0], r = int(sq_rank(s)) + steps[i][1];
+        if (OnBoard(f, r)) out |= sbb(Square(r * 8 + f));
+    }
+    return out;
+}
+
+BB SlowAttacks(PieceType type, Square s, BB occ) {
+    static const int KNIGHT_STEPS[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+    static const int DIRS[8][2] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    switch (type) {
+        case KNIGHT: return SlowSteps(s, KNIGHT_STEPS, 8);
+        case KING: return SlowSteps(s, DIRS, 8);
+        default: break;
+    }
+    BB out = 0;
+    const int first = type == ROOK ? 4 : 0, last = type == BISHOP ? 4 : 8;
+    for (int d = first; d < last; d++) out |= SlowLine(s, DIRS[d][0], DIRS[d][1], occ);
+    return out;
+}
+
+int Sign(int v) { return (v > 0) - (v < 0); }
+
+TEST(MasksTest, Anchors) {
+    EXPECT_EQ(ATTACKS_PAWN[WHITE][A1], Set({B2}));
+    EXPECT_EQ(ATTACKS_PAWN[WHITE][D4], Set({C5, E5}));
+    EXPECT_EQ(ATTACKS_PAWN[WHITE][H8], 0u);
+    EXPECT_EQ(ATTACKS_PAWN[BLACK][A1], 0u);
+    EXPECT_EQ(ATTACKS_PAWN[BLACK][H8], Set({G7}));
+    EXPECT_EQ(ATTACKS_PAWN[WHITE][NO_SQUARE], 0u);
+    EXPECT_EQ(ATTACKS_PAWN[BLACK][NO_SQUARE], 0u);
+    EXPECT_EQ(ATTACKS_KNIGHT[A1], Set({C2, B3}));
+    EXPECT_EQ(ATTACKS_KING[H1], Set({G1, G2, H2}));
+    EXPECT_EQ(popcount(ATTACKS_QUEEN[A1]), 21);
+    EXPECT_EQ(ATTACKS[PAWN], nullptr);
+    EXPECT_EQ(ATTACKS[KNIGHT], ATTACKS_KNIGHT);
+    EXPECT_EQ(ATTACKS[BISHOP], ATTACKS_BISHOP);
+    EXPECT_EQ(ATTACKS[ROOK], ATTACKS_ROOK);
+    EXPECT_EQ(ATTACKS[QUEEN], ATTACKS_QUEEN);
+    EXPECT_EQ(ATTACKS[KING], ATTACKS_KING);
+
+    EXPECT_EQ(RAYS[D4][D4], Set({D4}));
+    EXPECT_EQ(RAYS[D4][E4], Set({E4, F4, G4, H4}));
+    EXPECT_EQ(RAYS[D4][H4], RAYS[D4][E4]);
+    EXPECT_EQ(RAYS[D4][E6], Set({E5, F6, G7, H8}));  // off-line target: its quadrant's diagonal
+    EXPECT_EQ(RAYS[D4][E2], Set({E3, F2, G1}));
+    EXPECT_EQ(RAYS[A1][H8], Set({B2, C3, D4, E5, F6, G7, H8}));
+    EXPECT_EQ(XRAYS[D4][F4], Set({G4, H4}));
+    EXPECT_EQ(XRAYS[D4][H4], 0u);
+    EXPECT_EQ(XRAYS[D4][D4], 0u);
+    EXPECT_EQ(XRAYS[D4][E6], Set({E5, F6, G7, H8}));
+
+    const BB file_h = 0x8080808080808080ULL, rank_8 = 0xFFULL << 56;
+    EXPECT_EQ(RINGS[D4][0], 0u);
+    EXPECT_EQ(RINGS[D4][1], ATTACKS_KING[D4]);
+    EXPECT_EQ(RINGS[D4][4], file_h | rank_8);
+    EXPECT_EQ(RINGS[D4][5] | RINGS[D4][6] | RINGS[D4][7], 0u);
+    EXPECT_EQ(RINGS[A1][7], file_h | rank_8);
+
+    EXPECT_EQ(BAB[A1][ROOK], Set({B1, C1, D1, E1, F1, G1, A2, A3, A4, A5, A6, A7}));
+    EXPECT_EQ(BAB[B1][ROOK], Set({A1, C1, D1, E1, F1, G1, H1, B2, B3, B4, B5, B6, B7}));
+    EXPECT_EQ(BAB[D4][BISHOP], Set({B2, F2, C3, E3, C5, E5, B6, F6, G7}));
+    EXPECT_EQ(BAB[B1][KNIGHT], Set({D2, C3}));
+    for (uint32_t s = 0; s < 64; s++) EXPECT_EQ(BAB[s][PAWN], 0u);
+
+    const BB rook = ATTACKS_ROOK[D4] & ~XRAYS[D4][D6] & ~XRAYS[D4][F4];
+    EXPECT_EQ(rook, Set({D1, D2, D3, A4, B4, C4, E4, F4, D5, D6})) << Names(rook);
+}
+
+TEST(MasksTest, PieceAttacksMatchTheReferenceOnEveryEmptyBoardSquare) {
+    for (uint32_t i = 0; i < 64; i++) {
+        const Square s = Square(i);
+        const int f = int(sq_file(s)), r = int(sq_rank(s));
+        const int white[2][2] = {{-1, 1}, {1, 1}}, black[2][2] = {{-1, -1}, {1, -1}};
+        EXPECT_EQ(ATTACKS_PAWN[WHITE][s], SlowSteps(s, white, 2)) << SQUARES[s];
+        EXPECT_EQ(ATTACKS_PAWN[BLACK][s], SlowSteps(s, black, 2)) << SQUARES[s];
+        for (uint32_t t = KNIGHT; t <= KING; t++)
+            EXPECT_EQ(ATTACKS[t][s], SlowAttacks(PieceType(t), s, 0)) << SQUARES[s] << " type " << t;
+
+        for (uint32_t j = 0; j < 64; j++) {
+            const Square b = Square(j);
+            const int df = Sign(int(sq_file(b)) - f), dr = Sign(int(sq_rank(b)) - r);
+            const BB ray = s == b ? sbb(s) : SlowLine(s, df, dr, 0);
+            EXPECT_EQ(RAYS[s][b], ray) << SQUARES[s] << SQUARES[b];
+            // Beyond b: the part of the ray past b when b is on a line from s,
+            // the whole ray when it is not, nothing for b = s.
+            BB beyond = ray;
+            if (s == b) beyond = 0;
+            else if (ATTACKS_QUEEN[s] >> b & 1) beyond = SlowLine(b, df, dr, 0);
+            EXPECT_EQ(XRAYS[s][b], beyond) << SQUARES[s] << SQUARES[b];
+        }
+
+        EXPECT_EQ(RINGS[s][0], 0u);
+        for (int k = 1; k <= 7; k++) {
+            BB ring = 0;
+            for (uint32_t j = 0; j < 64; j++)
+                if (std::max(dist_horizontal(s, Square(j)), dist_vertical(s, Square(j))) == k) ring |= sbb(Square(j));
+            EXPECT_EQ(RINGS[s][k], ring) << SQUARES[s] << " ring " << k;
+        }
+    }
+}
+
+// The ring walk relies on it: every ray from s crosses ring k exactly at its
+// k-th square, and nowhere else.
+TEST(MasksTest, EachRayMeetsEachRingAtMostOnceAtItsKthSquare) {
+    static const int DIRS[8][2] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (uint32_t i = 0; i < 64; i++) {
+        const Square s = Square(i);
+        for (const auto& d : DIRS) {
+            const int f = int(sq_file(s)) + d[0], r = int(sq_rank(s)) + d[1];
+            if (!OnBoard(f, r)) continue;
+            const BB ray = RAYS[s][r * 8 + f];
+            for (int k = 1; k <= 7; k++) {
+                const int fk = int(sq_file(s)) + k * d[0], rk = int(sq_rank(s)) + k * d[1];
+                const BB expected = OnBoard(fk, rk) ? sbb(Square(rk * 8 + fk)) : 0;
+                EXPECT_EQ(ray & RINGS[s][k], expected) << SQUARES[s] << " dir " << d[0] << d[1] << " ring " << k;
+            }
+        }
+    }
+}
+
+// Blockers and beyond against a square-by-square trace, over seeded random
+// occupancies of mixed density.
+TEST(MasksTest, BlockersAndBeyondMatchesTheReferenceForRandomOccupancies) {
+    std::mt19937_64 rng(20240611);
+    for (int round = 0; round < 300; round++) {
+        BB occ = rng();
+        if (round % 3 == 0) occ &= rng();
+        if (round % 3 == 1) occ &= rng() & rng();
+        for (uint32_t i = 0; i < 64; i++) {
+            const Square s = Square(i);
+            for (uint32_t t = KNIGHT; t <= KING; t++) {
+                ASSERT_EQ(BAB[s][t] & ~ATTACKS[t][s], 0u);
+                BB attacks = ATTACKS[t][s];
+                for (BB blockers = BAB[s][t] & occ; blockers;) attacks &= ~XRAYS[s][lsbpop(blockers)];
+                ASSERT_EQ(attacks, SlowAttacks(PieceType(t), s, occ))
+                    << SQUARES[s] << " type " << t << " occ " << std::hex << occ;
+            }
+        }
+    }
+}
+
+}  // namespace
