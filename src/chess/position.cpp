@@ -106,6 +106,9 @@ bool playable(const Position& pos) {
         if (popcount(pos.colors[c]) > 16) return false;
     }
     if (pos.pieces[PAWN] & 0xFF000000000000FFULL) return false;
+    // IsKingSafe leaves the enemy king out, so touching kings need a test of
+    // their own: the side to move could otherwise take the other king.
+    if (ATTACKS_KING[lsb(pos.pieces[KING] & pos.colors[WHITE])] & pos.pieces[KING] & pos.colors[BLACK]) return false;
     // The side that just moved may not stand in check: its king could be taken.
     return IsKingSafe(pos, static_cast<Color>(1 - pos.turn));
 }
