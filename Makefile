@@ -3,7 +3,7 @@
 BUILD ?= build/release
 JOBS ?= 2
 
-.PHONY: run test build clean
+.PHONY: run test build clean test-sanitize fuzz-build fuzz-run
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -19,3 +19,30 @@ test: build
 
 clean:
 	rm -rf build
+
+# The whole suite again in a Debug build under AddressSanitizer and
+# UndefinedBehaviorSanitizer: every made move is checked for consistency and any
+# memory error, leak or undefined behaviour fails the run. The perft suites run
+# with lower caps here, since this build is some fifty times slower.
+ASAN_BUILD ?= build/asan
+SANITIZE_PERFT_NODES ?= 1000000
+
+test-sanitize:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	./$(ASAN_BUILD)/tarvik-perft --epd tests/data/standard.epd --max-nodes $(SANITIZE_PERFT_NODES)
+	./$(ASAN_BUILD)/tarvik-perft --epd tests/data/suite.epd --max-nodes $(SANITIZE_PERFT_NODES)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE perft
+
+# libFuzzer targets (clang): `make fuzz-run FUZZ_SECONDS=60` runs each one for
+# that long from its seed corpus and stops at the first finding.
+FUZZ_BUILD ?= build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++-14
+
+fuzz-build:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DTARVIK_FUZZ=ON -DTARVIK_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_position fuzz_uci
+
+fuzz-run: fuzz-build
+	fuzz/run.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)

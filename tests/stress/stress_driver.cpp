@@ -1,0 +1,243 @@
+// Stress driver: plays random legal games into one long-running engine process
+// and checks every "bestmove" it answers, its memory and its exit.
+//
+// tarvik-stress [--cycles N] [--seed S] [--max-rss-growth-kb K] [--valgrind-log F] -- COMMAND...
+// COMMAND is the engine, possibly under valgrind writing its log to F. Each cycle
+// sends "position startpos moves <a random game of up to 600 plies>" and
+// "go movetime 1"; the reply must be progress lines and a legal bestmove
+// ("0000" only when the game ended in mate or stalemate). With a growth limit,
+// the engine's resident size after the whole run may exceed the size after the
+// first tenth of the cycles by at most K kilobytes. With a valgrind log, at
+// most one block may be lost: the position still current when the program
+// ends, which it leaves to the system; a leak per command would lose hundreds.
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chess/move.h"
+#include "chess/move_gen.h"
+#include "chess/position.h"
+#include "misc/misc.h"
+
+namespace {
+
+constexpr int MAX_PLIES = 600;
+constexpr int REPLY_TIMEOUT_MS = 120000;
+
+struct Engine {
+    pid_t pid = -1;
+    FILE* to = nullptr;
+    int from = -1;
+    std::string pending;  // bytes read past the last complete line
+};
+
+bool Start(Engine& engine, char** argv) {
+    int in_pipe[2], out_pipe[2];
+    if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return false;
+    engine.pid = fork();
+    if (engine.pid < 0) return false;
+    if (engine.pid == 0) {
+        dup2(in_pipe[0], 0);
+        dup2(out_pipe[1], 1);
+        close(in_pipe[0]);
+        close(in_pipe[1]);
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        execvp(argv[0], argv);
+        _exit(127);
+    }
+    close(in_pipe[0]);
+    close(out_pipe[1]);
+    engine.to = fdopen(in_pipe[1], "w");
+    engine.from = out_pipe[0];
+    return engine.to != nullptr;
+}
+
+// One line of the engine's output, without its line end; false on end of
+// output or when nothing arrives in time.
+bool ReadLine(Engine& engine, std::string& line) {
+    for (;;) {
+        const size_t end = engine.pending.find('\n');
+        if (end != std::string::npos) {
+            line = engine.pending.substr(0, end);
+            engine.pending.erase(0, end + 1);
+            return true;
+        }
+        pollfd p = {engine.from, POLLIN, 0};
+        if (poll(&p, 1, REPLY_TIMEOUT_MS) <= 0) return false;
+        char buf[4096];
+        const ssize_t n = read(engine.from, buf, sizeof buf);
+        if (n <= 0) return false;
+        engine.pending.append(buf, size_t(n));
+    }
+}
+
+long ResidentKb(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/status";
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f) return -1;
+    char line[256];
+    long kb = -1;
+    while (fgets(line, sizeof line, f))
+        if (sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+    fclose(f);
+    return kb;
+}
+
+uint64_t NextRandom(uint64_t& state) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+}
+
+std::vector<std::string> LegalTexts(const Position& pos) {
+    Move moves[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    std::vector<std::string> texts;
+    for (uint32_t i = 0; i < count; i++) {
+        Position next;
+        apply(next, pos, moves[i]);
+        if (!IsKingSafe(next, pos.turn)) continue;
+        char text[8];
+        FILE* f = fmemopen(text, sizeof text, "w");
+        move_print(moves[i], f);
+        fclose(f);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+// A random legal game from the start, cut at MAX_PLIES or where no move is
+// left; gives its move list and the legal replies of its last position.
+std::string RandomGame(uint64_t& rng, std::vector<std::string>& final_legal) {
+    Position line[2];
+    line[0] = position();
+    std::string moves;
+    for (int ply = 0;; ply++) {
+        const Position& cur = line[ply & 1];
+        final_legal = LegalTexts(cur);
+        if (ply == MAX_PLIES || final_legal.empty()) break;
+        const std::string& pick = final_legal[NextRandom(rng) % final_legal.size()];
+        moves += " " + pick;
+        std::string text = pick;
+        Position next = cur;
+        apply_moves(next, text.data());
+        line[(ply + 1) & 1] = next;
+    }
+    position_free(line[0]);
+    return moves;
+}
+
+// Blocks that valgrind's leak summary counts as definitely or indirectly lost.
+long LostBlocks(const char* log_path) {
+    FILE* f = fopen(log_path, "r");
+    if (!f) return -1;
+    char line[512];
+    long blocks = 0;
+    bool summary = false;
+    while (fgets(line, sizeof line, f)) {
+        if (strstr(line, "LEAK SUMMARY") || strstr(line, "no leaks are possible")) summary = true;
+        const char* kind = strstr(line, "definitely lost:");
+        if (!kind) kind = strstr(line, "indirectly lost:");
+        const char* in = kind ? strstr(kind, " in ") : nullptr;
+        if (!in) continue;
+        std::string digits;
+        for (const char* p = in + 4; (*p >= '0' && *p <= '9') || *p == ','; p++)
+            if (*p != ',') digits += *p;
+        blocks += atol(digits.c_str());
+    }
+    fclose(f);
+    return summary ? blocks : -1;
+}
+
+int Fail(Engine& engine, int cycle, const std::string& what) {
+    fprintf(stderr, "cycle %d: %s\n", cycle, what.c_str());
+    if (engine.pid > 0) kill(engine.pid, SIGKILL);
+    printf("0 passed, 1 failed\n");
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int cycles = 1000;
+    uint64_t seed = 1;
+    long max_growth_kb = -1;
+    const char* valgrind_log = nullptr;
+    int i = 1;
+    for (; i < argc; i++) {
+        if (strcmp(argv[i], "--") == 0) {
+            i++;
+            break;
+        }
+        if (i + 1 >= argc) break;
+        if (strcmp(argv[i], "--cycles") == 0) cycles = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--seed") == 0) seed = strtoull(argv[++i], nullptr, 10);
+        else if (strcmp(argv[i], "--max-rss-growth-kb") == 0) max_growth_kb = atol(argv[++i]);
+        else if (strcmp(argv[i], "--valgrind-log") == 0) valgrind_log = argv[++i];
+    }
+    if (i >= argc || cycles <= 0 || seed == 0) {
+        fputs("usage: tarvik-stress [--cycles N] [--seed S] [--max-rss-growth-kb K] [--valgrind-log F] -- COMMAND...\n",
+              stderr);
+        return 2;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    Init();
+
+    Engine engine;
+    if (!Start(engine, argv + i)) return Fail(engine, 0, "cannot start the engine");
+    uint64_t rng = seed;
+    long warm_kb = -1, peak_plies = 0, ended = 0;
+    for (int cycle = 1; cycle <= cycles; cycle++) {
+        std::vector<std::string> legal;
+        const std::string moves = RandomGame(rng, legal);
+        const long plies = long(std::count(moves.begin(), moves.end(), ' '));
+        peak_plies = std::max(peak_plies, plies);
+        if (legal.empty()) ended++;
+        fprintf(engine.to, "position startpos moves%s\ngo movetime 1\n", moves.c_str());
+        fflush(engine.to);
+
+        std::string line;
+        for (;;) {
+            if (!ReadLine(engine, line)) return Fail(engine, cycle, "no bestmove (engine died or hung)");
+            if (line.rfind("info depth ", 0) == 0) continue;
+            if (line.rfind("bestmove ", 0) != 0) return Fail(engine, cycle, "unexpected line: " + line);
+            break;
+        }
+        const std::string best = line.substr(9);
+        const bool ok = legal.empty() ? best == "0000" : std::find(legal.begin(), legal.end(), best) != legal.end();
+        if (!ok) return Fail(engine, cycle, "bestmove " + best + " is not legal after:" + moves);
+        if (cycle == std::max(1, cycles / 10)) warm_kb = ResidentKb(engine.pid);
+    }
+    const long end_kb = ResidentKb(engine.pid);
+
+    fputs("quit\n", engine.to);
+    fclose(engine.to);
+    int status = 0;
+    waitpid(engine.pid, &status, 0);
+    engine.pid = -1;
+    printf("%d cycles, longest game %ld plies, %ld ended in mate or stalemate; resident %ld kB after %d cycles, "
+           "%ld kB at the end\n",
+           cycles, peak_plies, ended, warm_kb, std::max(1, cycles / 10), end_kb);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return Fail(engine, cycles, "engine ended with status " + std::to_string(status));
+    if (max_growth_kb >= 0 && (warm_kb < 0 || end_kb < 0 || end_kb - warm_kb > max_growth_kb))
+        return Fail(engine, cycles, "resident size grew by " + std::to_string(end_kb - warm_kb) + " kB");
+    if (valgrind_log) {
+        const long lost = LostBlocks(valgrind_log);
+        if (lost < 0 || lost > 1)
+            return Fail(engine, cycles, "valgrind: " + std::to_string(lost) + " blocks lost (see " + valgrind_log + ")");
+    }
+    printf("%d passed, 0 failed\n", cycles);
+    return 0;
+}
