@@ -3,7 +3,7 @@
 BUILD ?= build/release
 JOBS ?= 2
 
-.PHONY: run test build clean test-sanitize fuzz-build fuzz-run
+.PHONY: run test test-e2e build clean test-sanitize fuzz-build fuzz-run
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -14,8 +14,15 @@ run:
 	cmake --build $(BUILD) -j$(JOBS) --target tarvik
 	./$(BUILD)/tarvik
 
+# Every test but the timed games against a real GUI (see test-e2e).
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE e2e
+
+# Whole games through xboard and polyglot against fairymax; installs the
+# Debian packages those need.
+test-e2e: build
+	tests/e2e/install_deps.sh
+	cd $(BUILD) && ctest --output-on-failure -L e2e
 
 clean:
 	rm -rf build
@@ -32,7 +39,7 @@ test-sanitize:
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	./$(ASAN_BUILD)/tarvik-perft --epd tests/data/standard.epd --max-nodes $(SANITIZE_PERFT_NODES)
 	./$(ASAN_BUILD)/tarvik-perft --epd tests/data/suite.epd --max-nodes $(SANITIZE_PERFT_NODES)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE perft
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'perft|e2e'
 
 # libFuzzer targets (clang): `make fuzz-run FUZZ_SECONDS=60` runs each one for
 # that long from its seed corpus and stops at the first finding.
