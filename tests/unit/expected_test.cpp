@@ -1,0 +1,86 @@
+// Search results pinned from outside the search: the independently computed
+// blocks of expected.txt, and the bench program's node-count signature.
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "search/search.h"
+#include "test_util.h"
+#include "uci.h"
+
+namespace {
+
+// The bench signature: the total node count of tarvik-bench. Any change in
+// what the search does (move order, pruning, scoring, repetition) changes it;
+// such a change must update this number and give it as "Bench: N" in its
+// commit message. A pure speed-up or refactor keeps it.
+constexpr unsigned long long BENCH_NODES = 1487195;
+
+struct Block {
+    std::string command;             // the "position" line
+    std::vector<std::string> reply;  // progress lines without nps and time, then "bestmove"
+};
+
+std::vector<Block> ReadExpected() {
+    std::ifstream in(TARVIK_TEST_DATA "/expected.txt");
+    std::vector<Block> blocks;
+    bool open = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty()) {
+            open = false;
+        } else if (line[0] == '#') {
+            continue;
+        } else if (!open) {
+            blocks.push_back({line, {}});
+            open = true;
+        } else {
+            blocks.back().reply.push_back(line);
+        }
+    }
+    return blocks;
+}
+
+// The reply of a search to max_depth with the fields that vary from run to run
+// (speed and time) cut out.
+std::vector<std::string> SearchReply(const Position& pos, uint32_t max_depth) {
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&text, &size);
+    const Move best = FindBestMove(pos, NO_BUDGET, max_depth, out);
+    fprintf(out, "bestmove %s\n", MoveText(best).c_str());
+    fclose(out);
+    const std::regex timing(" nps \\d+| time \\d+");
+    std::vector<std::string> reply;
+    for (const std::string& line : Lines(std::string(text, size)))
+        reply.push_back(std::regex_replace(line, timing, ""));
+    free(text);
+    return reply;
+}
+
+TEST(ExpectedTest, SearchesReproduceEveryBlock) {
+    const std::vector<Block> blocks = ReadExpected();
+    ASSERT_GE(blocks.size(), 10u) << "expected.txt missing or unreadable";
+    for (const Block& block : blocks) {
+        SCOPED_TRACE(block.command);
+        ASSERT_GE(block.reply.size(), 2u);
+        // The depth searched is the depth of the block's last progress line.
+        unsigned depth = 0;
+        ASSERT_EQ(sscanf(block.reply[block.reply.size() - 2].c_str(), "info depth %u", &depth), 1);
+        std::string command = block.command;
+        Position pos;
+        ASSERT_TRUE(UCIPosition(pos, command.data()));
+        EXPECT_EQ(SearchReply(pos, depth), block.reply);
+        position_free(pos);
+    }
+}
+
+TEST(ExpectedTest, BenchSignature) {
+    const ProcessResult bench = RunProgram("tarvik-bench", "", "", 300);
+    ASSERT_EQ(bench.status, 0) << bench.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(bench.out, m, std::regex("\nNodes searched: (\\d+)\n"))) << bench.out;
+    EXPECT_EQ(std::stoull(m[1]), BENCH_NODES) << "the search changed: update BENCH_NODES and say \"Bench: N\"";
+}
+
+}  // namespace

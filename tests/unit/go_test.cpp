@@ -1,0 +1,131 @@
+// Tests of "go": the time budget read from the command line, and the search
+// reply as the engine program prints it.
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "search/search.h"
+#include "test_util.h"
+#include "uci.h"
+
+namespace {
+
+const char* const WHITE_TO_MOVE = "4k3/8/8/8/8/8/8/4K3 w - - 0 1";
+const char* const BLACK_TO_MOVE = "4k3/8/8/8/8/8/8/4K3 b - - 0 1";
+const char* const MATED = "7k/6Q1/6K1/8/8/8/8/8 b - - 0 1";
+
+const std::regex PROGRESS(
+    "info depth (\\d+) score cp (-?\\d+) nps (\\d+) nodes (\\d+) time (\\d+) pv ([a-h][1-8][a-h][1-8][nbrq]?)");
+
+TEST(GoBudgetTest, OwnClockOrMovetimeGivesATwentieth) {
+    const struct {
+        const char* fen;
+        const char* line;
+        uint32_t budget;
+    } cases[] = {
+        {WHITE_TO_MOVE, "go wtime 60000 btime 60000", 3000},
+        {BLACK_TO_MOVE, "go wtime 60000 btime 60000", 3000},
+        {WHITE_TO_MOVE, "go btime 100 wtime 200000", 10000},  // the other clock and its figure are passed over
+        {BLACK_TO_MOVE, "go btime 100 wtime 200000", 5},
+        {WHITE_TO_MOVE, "go movetime 1000", 50},
+        {BLACK_TO_MOVE, "go movetime 1000", 50},
+        {WHITE_TO_MOVE, "go movetime 1000 wtime 600000", 50},  // the first keyword decides
+        {WHITE_TO_MOVE, "go wtime 600000 movetime 1000", 30000},
+        {WHITE_TO_MOVE, "go winc 1000 wtime 5000", 250},
+        {WHITE_TO_MOVE, "go wtime 19", 0},  // 0.95 truncated
+        {WHITE_TO_MOVE, "go wtime +2000", 100},
+        {WHITE_TO_MOVE, "go wtime 1500ms", 75},  // digits up to the first other character
+        {WHITE_TO_MOVE, "go wtime abc", 0},
+        {WHITE_TO_MOVE, "go wtime -5", 0},  // a flagged clock: answer at once
+        {BLACK_TO_MOVE, "go btime -60000 wtime 60000", 0},
+        {WHITE_TO_MOVE, "go movetime -1", 0},
+        {WHITE_TO_MOVE, "go wtime", 0},
+        {WHITE_TO_MOVE, "go btime 600 movetime", 0},
+        {WHITE_TO_MOVE, "go", NO_BUDGET},
+        {WHITE_TO_MOVE, "go infinite", NO_BUDGET},
+        {WHITE_TO_MOVE, "go depth 3", NO_BUDGET},
+        {WHITE_TO_MOVE, "go ponder", NO_BUDGET},
+        {WHITE_TO_MOVE, "go nodes 1000 winc 500", NO_BUDGET},
+        {WHITE_TO_MOVE, "go btime 60000", NO_BUDGET},
+        {WHITE_TO_MOVE, "go wtime 85899345880", 4294967294u},
+        {WHITE_TO_MOVE, "go wtime 85899345900", NO_BUDGET},
+        {WHITE_TO_MOVE, "go movetime 99999999999999999999", NO_BUDGET},  // saturates, no wrap
+    };
+    for (const auto& c : cases) {
+        Position pos = FenPosition(c.fen);
+        std::string line = c.line;
+        EXPECT_EQ(UCIBudget(pos, line.data()), c.budget) << c.line << " / " << c.fen;
+        position_free(pos);
+    }
+}
+
+// Checks a "go" reply: consecutive progress lines of the exact form from depth
+// 1, then the last line's move as "bestmove". Gives the progress matches.
+std::vector<std::smatch> ExpectSearchReply(const std::vector<std::string>& lines) {
+    std::vector<std::smatch> progress;
+    EXPECT_GE(lines.size(), 2u);
+    if (lines.size() < 2) return progress;
+    for (size_t i = 0; i + 1 < lines.size(); i++) {
+        std::smatch m;
+        if (!std::regex_match(lines[i], m, PROGRESS)) {
+            ADD_FAILURE() << "not a progress line: " << lines[i];
+            return progress;
+        }
+        EXPECT_EQ(std::stoul(m[1]), i + 1) << lines[i];
+        progress.push_back(m);
+    }
+    EXPECT_EQ(lines.back(), "bestmove " + progress.back()[6].str());
+    return progress;
+}
+
+TEST(GoProtocolTest, MovetimeSearchFromTheStartPosition) {
+    const ProcessResult r = RunEngine("position startpos\ngo movetime 100\nquit\n");
+    ASSERT_EQ(r.status, 0);
+    const std::vector<std::string> lines = Lines(r.out);
+    const std::vector<std::smatch> progress = ExpectSearchReply(lines);
+    // A budget of 5 ms leaves a threshold of 0: only the last depth took time.
+    for (size_t i = 0; i + 1 < progress.size(); i++) EXPECT_EQ(progress[i][5], "0") << lines[i];
+    if (!progress.empty()) {
+        EXPECT_NE(progress.back()[5], "0");
+    }
+    Position start = position();
+    const std::vector<std::string> legal = LegalMoveTexts(start);
+    EXPECT_NE(std::find(legal.begin(), legal.end(), lines.back().substr(9)), legal.end()) << lines.back();
+    position_free(start);
+}
+
+// Any line that begins with "go" searches; the mated root makes each search
+// one depth long.
+TEST(GoProtocolTest, EveryLineBeginningWithGoSearches) {
+    const std::string input = std::string("position fen ") + MATED + "\ngo\ngox\n go\nxgo\nGO\ngo wtime\nquit\n";
+    const ProcessResult r = RunEngine(input);
+    ASSERT_EQ(r.status, 0);
+    const std::string reply = "info depth 1 score cp -2147483647 nps \\d+ nodes 1 time \\d+ pv 0000\nbestmove 0000\n";
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(reply + reply + reply))) << r.out;
+}
+
+// A clock figure missing at the end of the line still gives an answer.
+TEST(GoProtocolTest, KeywordWithoutFigureAnswers) {
+    const ProcessResult r = RunEngine("position startpos moves e2e4\ngo btime\nquit\n", "", 20);
+    ASSERT_EQ(r.status, 0);
+    ExpectSearchReply(Lines(r.out));
+}
+
+// Started as "tarvik go", the engine searches the start position before it
+// reads any command, with no time limit: it is still deepening when killed,
+// and each completed depth was printed at once.
+TEST(GoProtocolTest, GoArgumentSearchesAtStartUp) {
+    const ProcessResult r = RunEngine("", "go", 2);
+    // timeout(1) exits with 128 + 9 when it had to kill the engine.
+    EXPECT_EQ(r.status, 137) << "a search without a time limit ended: " << r.out;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_FALSE(lines.empty());
+    for (size_t i = 0; i < lines.size(); i++) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(lines[i], m, PROGRESS)) << lines[i];
+        EXPECT_EQ(std::stoul(m[1]), i + 1);
+    }
+}
+
+}  // namespace
