@@ -226,9 +226,12 @@ void apply(Position& out, const Position& pos, Move move) {
     if (piece == KING) {
         out.castling[us] = 0;
     } else if (piece == ROOK) {
-        // The corner alone decides: any rook leaving a1/a8 costs the queen side.
-        if (ori == A1 || ori == A8) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
-        if (ori == H1 || ori == H8) out.castling[us] &= ~CASTLE_KING_SIDE;
+        // Only a rook leaving the mover's own corner costs a right: a white rook
+        // that reached a8 has nothing to do with White's castling on a1.
+        static const Square QUEEN_ROOK_HOME[2] = {A1, A8};
+        static const Square KING_ROOK_HOME[2] = {H1, H8};
+        if (ori == QUEEN_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
+        if (ori == KING_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_KING_SIDE;
     }
     if ((us == WHITE && dst == H8) || (us == BLACK && dst == H1)) out.castling[nus] &= ~CASTLE_KING_SIDE;
     if ((us == WHITE && dst == A8) || (us == BLACK && dst == A1)) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;

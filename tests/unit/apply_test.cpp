@@ -119,8 +119,8 @@ TEST(ApplyTest, CastlingRightsFollowKingsAndCorners) {
         {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 0, "e1d1", 0, 3},
         {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", 0, "a8a1", 1, 1},  // capture on a1
         {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", 0, "e8f8", 3, 0},
-        // The corner alone decides: a white rook leaving a8 costs White's queen side.
-        {"R7/8/6k1/8/8/8/8/R3K2R w KQ - 0 1", 0, "a8b8", 1, 0},
+        // A white rook leaving a8 keeps White's rights: only its own corners count.
+        {"R7/8/6k1/8/8/8/8/R3K2R w KQ - 0 1", 0, "a8b8", 3, 0},
         // Reaching h8 costs Black's king side even when nothing stood there.
         {"r3k3/8/8/8/8/8/8/4K2R w K - 0 1", 3, "h1h8", 0, 2},
     };

@@ -100,9 +100,6 @@ Board Make(const Board& b, Move m) {
         {A1, WHITE, 2}, {H1, WHITE, 1}, {A8, BLACK, 2}, {H8, BLACK, 1}};
     for (const auto& c : CORNERS) {
         if (from == c.corner || to == c.corner) n.castling[c.color] &= ~uint32_t(c.right);
-        // The engine's own rule, stricter than chess: a rook of the mover that
-        // leaves the opponent's corner costs the mover that side as well.
-        if (moving == ROOK && from == c.corner) n.castling[us] &= ~uint32_t(c.right);
     }
     n.turn = 1 - us;
     return n;

@@ -203,3 +203,15 @@ TEST(PositionMovesTest, MoveListLimit) {
 }
 
 }  // namespace
+
+// A rook that wandered to the other side's corner and leaves it again must not
+// cost its own side castling: a GUI will send the castling move, and refusing
+// it would leave the engine playing on a stale position.
+TEST(PositionCommand, CastlingAfterOwnRookVisitsTheFarCorner) {
+    std::string line = "position fen 1R6/7k/8/8/8/8/8/R3K3 w Q - 0 1 moves b8a8 h7g7 a8b8 g7h7 e1c1";
+    Position pos;
+    ASSERT_TRUE(UCIPosition(pos, line.data()));
+    EXPECT_EQ(square_piece(pos, C1), KING);
+    EXPECT_EQ(square_piece(pos, D1), ROOK);
+    position_free(pos);
+}
