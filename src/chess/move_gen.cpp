@@ -111,7 +111,9 @@ Move* GenerateSliderCaptures(Move* moves, const BB* mask, BB pieces, BB empty, B
     while (pieces) {
         const Square piece = lsbpop(pieces);
         BB unblocked = mask[piece];
-        for (int offset = 1; offset <= 7 && unblocked; offset++) {
+        // Once no enemy piece is left on an open line, no later ring can
+        // hold a capture: stop the walk there.
+        for (int offset = 1; offset <= 7 && (unblocked & nus); offset++) {
             const BB captures = RINGS[piece][offset] & unblocked;
             moves = BuildMoves(moves, piece, captures & nus, CAPTURE);
             BB blockers = captures & ~empty;

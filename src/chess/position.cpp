@@ -168,27 +168,6 @@ void position_free(Position& pos) {
     pos.hash = nullptr;
 }
 
-void flip_piece(Position& pos, Color color, Square sq, PieceType type) {
-    const BB bit = sbb(sq);
-    pos.pieces[type] ^= bit;
-    pos.colors[color] ^= bit;
-    *pos.hash = flip_square(*pos.hash, sq, type);
-}
-
-void place_piece(Position& pos, Color color, Square sq, PieceType type) {
-    flip_piece(pos, color, sq, type);
-    pos.eval_mg[color] += TABLE_MG[color][type][sq];
-    pos.eval_eg[color] += TABLE_EG[color][type][sq];
-    pos.phase += PHASE[type];
-}
-
-void remove_piece(Position& pos, Color color, Square sq, PieceType type) {
-    flip_piece(pos, color, sq, type);
-    pos.eval_mg[color] -= TABLE_MG[color][type][sq];
-    pos.eval_eg[color] -= TABLE_EG[color][type][sq];
-    pos.phase -= PHASE[type];
-}
-
 void apply(Position& out, const Position& pos, Move move) {
     assert(&out != &pos);
     const Color us = pos.turn;
@@ -199,29 +178,31 @@ void apply(Position& out, const Position& pos, Move move) {
     PieceType piece = square_piece(pos, ori);
     Square ep = NO_SQUARE;
 
+    // The child takes the next history slot, starting from the parent's hash.
     out = pos;
     out.hash = pos.hash + 1;
-    *out.hash = *pos.hash;
+    Hash hash = *pos.hash;
 
-    remove_piece(out, us, ori, piece);
+    remove_piece(out, hash, us, ori, piece);
     if (move_is_promotion(move)) piece = move_promote(move);
 
     if (move_capture(move)) {
         // The en-passant victim stands behind the destination, beside the pawn.
         const Square target_square =
             flag == EP_CAPTURE ? static_cast<Square>(us == WHITE ? dst - 8 : dst + 8) : dst;
-        remove_piece(out, nus, target_square, square_piece(pos, target_square));
+        remove_piece(out, hash, nus, target_square, square_piece(pos, target_square));
     } else if (flag == DOUBLE_PUSH) {
         ep = static_cast<Square>(us == WHITE ? ori + 8 : ori - 8);
     } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
         static const Square ROOK_ORI[2][2] = {{H1, A1}, {H8, A8}};
         static const Square ROOK_DST[2][2] = {{F1, D1}, {F8, D8}};
         const int side = flag == QUEEN_CASTLE;
-        remove_piece(out, us, ROOK_ORI[us][side], ROOK);
-        place_piece(out, us, ROOK_DST[us][side], ROOK);
+        remove_piece(out, hash, us, ROOK_ORI[us][side], ROOK);
+        place_piece(out, hash, us, ROOK_DST[us][side], ROOK);
     }
 
-    place_piece(out, us, dst, piece);
+    place_piece(out, hash, us, dst, piece);
+    *out.hash = hash;
 
     if (piece == KING) {
         out.castling[us] = 0;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "chess/types.h"
+#include "chess/zobrist.h"
+#include "eval/values.h"
 
 // The hash history shared by all positions derived from one import. Slot 0
 // stays 0 and marks the start; slot 1 holds the imported position's hash; each
@@ -34,11 +36,41 @@ inline PieceType square_piece(const Position& pos, Square sq) {
     return NO_PIECE;
 }
 
-// Toggles the piece's bits and its hash key: a wrong call corrupts the record
-// instead of failing, so callers must know what stands where.
-void flip_piece(Position& pos, Color color, Square sq, PieceType type);
-void place_piece(Position& pos, Color color, Square sq, PieceType type);
-void remove_piece(Position& pos, Color color, Square sq, PieceType type);
+// The piece edits toggle bits and the hash key: a wrong call corrupts the
+// record instead of failing, so callers must know what stands where. The forms
+// with a hash argument update that value instead of the history slot: apply
+// keeps the hash in a local, since through the slot pointer every piece-set
+// store could alias it.
+inline void flip_piece(Position& pos, Hash& hash, Color color, Square sq, PieceType type) {
+    const BB bit = BB(1) << sq;
+    pos.pieces[type] ^= bit;
+    pos.colors[color] ^= bit;
+    hash = flip_square(hash, sq, type);
+}
+
+inline void place_piece(Position& pos, Hash& hash, Color color, Square sq, PieceType type) {
+    flip_piece(pos, hash, color, sq, type);
+    pos.eval_mg[color] += TABLE_MG[color][type][sq];
+    pos.eval_eg[color] += TABLE_EG[color][type][sq];
+    pos.phase += PHASE[type];
+}
+
+inline void remove_piece(Position& pos, Hash& hash, Color color, Square sq, PieceType type) {
+    flip_piece(pos, hash, color, sq, type);
+    pos.eval_mg[color] -= TABLE_MG[color][type][sq];
+    pos.eval_eg[color] -= TABLE_EG[color][type][sq];
+    pos.phase -= PHASE[type];
+}
+
+inline void flip_piece(Position& pos, Color color, Square sq, PieceType type) {
+    flip_piece(pos, *pos.hash, color, sq, type);
+}
+inline void place_piece(Position& pos, Color color, Square sq, PieceType type) {
+    place_piece(pos, *pos.hash, color, sq, type);
+}
+inline void remove_piece(Position& pos, Color color, Square sq, PieceType type) {
+    remove_piece(pos, *pos.hash, color, sq, type);
+}
 
 // Plays move on pos into out (copy-make); pos is not changed. The move must fit
 // the position, as every generated move does.

@@ -14,10 +14,16 @@ const uint32_t MVVALVA_VALUES[6][7] = {
     {10, 20, 30, 40, 50, 0, 0},
 };
 
-void MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count) {
+uint32_t MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count) {
+    const BB occupied = pos.colors[WHITE] | pos.colors[BLACK];
+    uint32_t scored = 0;
     for (uint32_t i = 0; i < count; i++) {
+        // A move to an empty square scores 0 whatever moves: skip both lookups.
+        if (!(occupied & (BB(1) << move_to(moves[i])))) continue;
         const PieceType attacker = square_piece(pos, move_from(moves[i]));
         const PieceType victim = square_piece(pos, move_to(moves[i]));
         scores[i] += MVVALVA_VALUES[attacker][victim];
+        scored += scores[i] != 0;
     }
+    return scored;
 }

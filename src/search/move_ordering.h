@@ -10,8 +10,10 @@
 extern const uint32_t MVVALVA_VALUES[6][7];
 
 // Adds each move's victim-and-attacker score to its entry in scores, looking up
-// both pieces in pos, the position before the move.
-void MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count);
+// both pieces in pos, the position before the move. Gives the number of moves
+// that scored above 0: once that many have been tried, PickMove can no longer
+// change the order and the searches stop calling it.
+uint32_t MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count);
 
 // Brings a best-scored move of indices start..count-1 to index start. Only a
 // strictly higher score displaces, and every exchange leaves the displaced move

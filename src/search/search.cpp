@@ -21,11 +21,15 @@ int Quiesce(const Position& pos, int alpha, int beta) {
     uint32_t scores[MAX_CAPTURES];
     const uint32_t count = GenerateCaptures(pos, moves);
     for (uint32_t i = 0; i < count; i++) scores[i] = 0;
-    MVVLVA(pos, moves, scores, count);
+    uint32_t scored = MVVLVA(pos, moves, scores, count);
 
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
-        PickMove(moves, scores, count, i);
+        // With only zero scores left PickMove would exchange nothing.
+        if (scored) {
+            PickMove(moves, scores, count, i);
+            scored -= scores[i] != 0;
+        }
         apply(new_pos, pos, moves[i]);
         if (!IsKingSafe(new_pos, pos.turn)) continue;
         const int val = -Quiesce(new_pos, -beta, -alpha);
@@ -46,7 +50,7 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     uint32_t scores[MAX_MOVES];
     const uint32_t count = GenerateMoves(pos, moves);
     for (uint32_t i = 0; i < count; i++) scores[i] = 0;
-    MVVLVA(pos, moves, scores, count);
+    uint32_t scored = MVVLVA(pos, moves, scores, count);
 
     // 3. Try the moves best first; write best before the cut-off test so the
     //    move that causes a cut-off is the one reported.
@@ -55,7 +59,10 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Move best_child = NULL_MOVE;
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
-        PickMove(moves, scores, count, i);
+        if (scored) {
+            PickMove(moves, scores, count, i);
+            scored -= scores[i] != 0;
+        }
         apply(new_pos, pos, moves[i]);
         if (!IsKingSafe(new_pos, pos.turn)) continue;
         any_legal = true;
