@@ -3,7 +3,7 @@
 BUILD ?= build/release
 JOBS ?= 2
 
-.PHONY: run test test-e2e build clean test-sanitize fuzz-build fuzz-run
+.PHONY: run test test-e2e build clean pgo test-sanitize fuzz-build fuzz-run
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -26,6 +26,19 @@ test-e2e: build
 
 clean:
 	rm -rf build
+
+# A Release build tuned by profile-guided optimisation, trained on tarvik-bench
+# and a perft run: same output, faster. The engine is $(PGO_BUILD)/tarvik.
+PGO_BUILD ?= build/pgo
+
+pgo:
+	cmake -S . -B $(PGO_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF -DTARVIK_PGO=GENERATE
+	cmake --build $(PGO_BUILD) -j$(JOBS) --target tarvik tarvik-bench tarvik-perft
+	rm -rf $(PGO_BUILD)/pgo-profile
+	./$(PGO_BUILD)/tarvik-bench >/dev/null
+	./$(PGO_BUILD)/tarvik-perft 5 >/dev/null
+	cmake -S . -B $(PGO_BUILD) -DTARVIK_PGO=USE
+	cmake --build $(PGO_BUILD) -j$(JOBS) --target tarvik tarvik-bench tarvik-perft
 
 # The whole suite again in a Debug build under AddressSanitizer and
 # UndefinedBehaviorSanitizer: every made move is checked for consistency and any
