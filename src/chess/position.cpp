@@ -175,16 +175,13 @@ void apply(Position& out, const Position& pos, Move move) {
     const Square ori = move_from(move);
     const Square dst = move_to(move);
     const uint32_t flag = move_type(move);
-    PieceType piece = square_piece(pos, ori);
+    const PieceType piece = square_piece(pos, ori);
     Square ep = NO_SQUARE;
 
     // The child takes the next history slot, starting from the parent's hash.
     out = pos;
     out.hash = pos.hash + 1;
     Hash hash = *pos.hash;
-
-    remove_piece(out, hash, us, ori, piece);
-    if (move_is_promotion(move)) piece = move_promote(move);
 
     if (move_capture(move)) {
         // The en-passant victim stands behind the destination, beside the pawn.
@@ -197,25 +194,33 @@ void apply(Position& out, const Position& pos, Move move) {
         static const Square ROOK_ORI[2][2] = {{H1, A1}, {H8, A8}};
         static const Square ROOK_DST[2][2] = {{F1, D1}, {F8, D8}};
         const int side = flag == QUEEN_CASTLE;
-        remove_piece(out, hash, us, ROOK_ORI[us][side], ROOK);
-        place_piece(out, hash, us, ROOK_DST[us][side], ROOK);
+        move_piece(out, hash, us, ROOK_ORI[us][side], ROOK_DST[us][side], ROOK);
     }
 
-    place_piece(out, hash, us, dst, piece);
+    // The edits commute, so a piece that keeps its type moves in one step.
+    if (move_is_promotion(move)) {
+        remove_piece(out, hash, us, ori, piece);
+        place_piece(out, hash, us, dst, move_promote(move));
+    } else {
+        move_piece(out, hash, us, ori, dst, piece);
+    }
     *out.hash = hash;
 
-    if (piece == KING) {
-        out.castling[us] = 0;
-    } else if (piece == ROOK) {
-        // Only a rook leaving the mover's own corner costs a right: a white rook
-        // that reached a8 has nothing to do with White's castling on a1.
-        static const Square QUEEN_ROOK_HOME[2] = {A1, A8};
-        static const Square KING_ROOK_HOME[2] = {H1, H8};
-        if (ori == QUEEN_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
-        if (ori == KING_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_KING_SIDE;
+    // Rights only ever shrink: with none left there is nothing to update.
+    if (out.castling[WHITE] | out.castling[BLACK]) {
+        if (piece == KING) {
+            out.castling[us] = 0;
+        } else if (piece == ROOK) {
+            // Only a rook leaving the mover's own corner costs a right: a white
+            // rook that reached a8 has nothing to do with White's castling on a1.
+            static const Square QUEEN_ROOK_HOME[2] = {A1, A8};
+            static const Square KING_ROOK_HOME[2] = {H1, H8};
+            if (ori == QUEEN_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
+            if (ori == KING_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_KING_SIDE;
+        }
+        if ((us == WHITE && dst == H8) || (us == BLACK && dst == H1)) out.castling[nus] &= ~CASTLE_KING_SIDE;
+        if ((us == WHITE && dst == A8) || (us == BLACK && dst == A1)) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
     }
-    if ((us == WHITE && dst == H8) || (us == BLACK && dst == H1)) out.castling[nus] &= ~CASTLE_KING_SIDE;
-    if ((us == WHITE && dst == A8) || (us == BLACK && dst == A1)) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
 
     out.turn = nus;
     out.ep_square = ep;

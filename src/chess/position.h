@@ -62,6 +62,16 @@ inline void remove_piece(Position& pos, Hash& hash, Color color, Square sq, Piec
     pos.phase -= PHASE[type];
 }
 
+// Removing a piece from ori and placing the same piece on dst, in one pass.
+inline void move_piece(Position& pos, Hash& hash, Color color, Square ori, Square dst, PieceType type) {
+    const BB bits = (BB(1) << ori) | (BB(1) << dst);
+    pos.pieces[type] ^= bits;
+    pos.colors[color] ^= bits;
+    hash ^= ZOBRIST_SQUARE_KEYS[type][ori] ^ ZOBRIST_SQUARE_KEYS[type][dst];
+    pos.eval_mg[color] += TABLE_MG[color][type][dst] - TABLE_MG[color][type][ori];
+    pos.eval_eg[color] += TABLE_EG[color][type][dst] - TABLE_EG[color][type][ori];
+}
+
 inline void flip_piece(Position& pos, Color color, Square sq, PieceType type) {
     flip_piece(pos, *pos.hash, color, sq, type);
 }
