@@ -12,6 +12,37 @@
 
 uint32_t NODES;
 
+namespace {
+
+// Brings the next move of the search order to index i, makes it into new_pos
+// and tells whether it is legal. scored counts the scored moves not yet
+// tried: with only zero scores left PickMove would exchange nothing, so it is
+// no longer called.
+inline bool MakeNextMove(const Position& pos, Move* moves, uint32_t* scores, uint32_t count, uint32_t i,
+                         uint32_t& scored, Position& new_pos) {
+    if (scored) {
+        PickMove(moves, scores, count, i);
+        scored -= scores[i] != 0;
+    }
+    apply(new_pos, pos, moves[i]);
+    return IsKingSafe(new_pos, pos.turn);
+}
+
+// The move shown before any depth has written one: the first legal move in
+// generation order, or the null move when there is none.
+Move first_legal_move(const Position& pos) {
+    Move moves[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    Position next;
+    for (uint32_t i = 0; i < count; i++) {
+        apply(next, pos, moves[i]);
+        if (IsKingSafe(next, pos.turn)) return moves[i];
+    }
+    return NULL_MOVE;
+}
+
+}  // namespace
+
 int Quiesce(const Position& pos, int alpha, int beta) {
     const int stand_pat = Evaluate(pos);
     if (stand_pat >= beta) return beta;
@@ -25,13 +56,7 @@ int Quiesce(const Position& pos, int alpha, int beta) {
 
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
-        // With only zero scores left PickMove would exchange nothing.
-        if (scored) {
-            PickMove(moves, scores, count, i);
-            scored -= scores[i] != 0;
-        }
-        apply(new_pos, pos, moves[i]);
-        if (!IsKingSafe(new_pos, pos.turn)) continue;
+        if (!MakeNextMove(pos, moves, scores, count, i, scored, new_pos)) continue;
         const int val = -Quiesce(new_pos, -beta, -alpha);
         if (val >= beta) return beta;
         if (val > alpha) alpha = val;
@@ -59,12 +84,7 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Move best_child = NULL_MOVE;
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
-        if (scored) {
-            PickMove(moves, scores, count, i);
-            scored -= scores[i] != 0;
-        }
-        apply(new_pos, pos, moves[i]);
-        if (!IsKingSafe(new_pos, pos.turn)) continue;
+        if (!MakeNextMove(pos, moves, scores, count, i, scored, new_pos)) continue;
         any_legal = true;
         const int val = -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
         if (val > b_val) {
@@ -79,23 +99,6 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     if (!any_legal) return IsKingSafe(pos, pos.turn) ? 0 : -SCORE_INF;
     return alpha;
 }
-
-namespace {
-
-// The move shown before any depth has written one: the first legal move in
-// generation order, or the null move when there is none.
-Move first_legal_move(const Position& pos) {
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    Position next;
-    for (uint32_t i = 0; i < count; i++) {
-        apply(next, pos, moves[i]);
-        if (IsKingSafe(next, pos.turn)) return moves[i];
-    }
-    return NULL_MOVE;
-}
-
-}  // namespace
 
 Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FILE* out) {
     const uint32_t threshold = budget / 20;
