@@ -191,10 +191,8 @@ void apply(Position& out, const Position& pos, Move move) {
     } else if (flag == DOUBLE_PUSH) {
         ep = static_cast<Square>(us == WHITE ? ori + 8 : ori - 8);
     } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
-        static const Square ROOK_ORI[2][2] = {{H1, A1}, {H8, A8}};
-        static const Square ROOK_DST[2][2] = {{F1, D1}, {F8, D8}};
         const int side = flag == QUEEN_CASTLE;
-        move_piece(out, hash, us, ROOK_ORI[us][side], ROOK_DST[us][side], ROOK);
+        move_piece(out, hash, us, CASTLING_ROOK_ORI[us][side], CASTLING_ROOK_DST[us][side], ROOK);
     }
 
     // The edits commute, so a piece that keeps its type moves in one step.

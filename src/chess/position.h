@@ -29,11 +29,16 @@ Position position();
 // Frees the hash history of pos; pos must not be used again until replaced.
 void position_free(Position& pos);
 
+// Branch-free: the type's three bits are read from three unions of the piece
+// sets (knight 001, bishop 010, rook 011, queen 100, king 101); an empty
+// square sets the two high bits, giving NO_PIECE (110).
+static_assert(KNIGHT == 1 && BISHOP == 2 && ROOK == 3 && QUEEN == 4 && KING == 5 && NO_PIECE == 6);
 inline PieceType square_piece(const Position& pos, Square sq) {
-    const BB bit = BB(1) << sq;
-    for (uint32_t t = PAWN; t <= KING; t++)
-        if (pos.pieces[t] & bit) return static_cast<PieceType>(t);
-    return NO_PIECE;
+    const BB empty = ~(pos.colors[WHITE] | pos.colors[BLACK]);
+    const BB bit0 = pos.pieces[KNIGHT] | pos.pieces[ROOK] | pos.pieces[KING];
+    const BB bit1 = pos.pieces[BISHOP] | pos.pieces[ROOK] | empty;
+    const BB bit2 = pos.pieces[QUEEN] | pos.pieces[KING] | empty;
+    return static_cast<PieceType>(((bit0 >> sq) & 1) | ((bit1 >> sq) & 1) << 1 | ((bit2 >> sq) & 1) << 2);
 }
 
 // The piece edits toggle bits and the hash key: a wrong call corrupts the

@@ -67,6 +67,9 @@ constexpr Move NULL_MOVE = 0;
 // Castling rights bits of castling[colour].
 constexpr uint32_t CASTLE_KING_SIDE = 1;
 constexpr uint32_t CASTLE_QUEEN_SIDE = 2;
+// The rook's move in castling: [colour][0 king side, 1 queen side].
+inline constexpr Square CASTLING_ROOK_ORI[2][2] = {{H1, A1}, {H8, A8}};
+inline constexpr Square CASTLING_ROOK_DST[2][2] = {{F1, D1}, {F8, D8}};
 
 // The board state passed around by the whole engine; copied whole to make a move.
 // Invariants kept by the piece edits: the six pieces sets are disjoint, the two

@@ -1,16 +1,54 @@
 // Tapered evaluation from the side to move's point of view.
 #pragma once
 
+#include "chess/move.h"
 #include "chess/types.h"
+#include "eval/values.h"
+
+namespace detail {
+inline int blend(int mg, int eg, uint32_t phase) {
+    const uint32_t p = phase < 24 ? phase : 24;
+    const uint32_t q = 24 - p;
+    return mg * int(p) + eg * int(q);
+}
+}  // namespace detail
 
 // 24 times the phase-interpolated table score: the blend is never divided, so
 // one table unit in the side's favour evaluates to 24.
 inline int Evaluate(const Position& pos) {
-    const uint32_t p = pos.phase < 24 ? pos.phase : 24;
-    const uint32_t q = 24 - p;
     const Color us = pos.turn;
     const Color them = static_cast<Color>(1 - us);
-    const int mg = pos.eval_mg[us] - pos.eval_mg[them];
-    const int eg = pos.eval_eg[us] - pos.eval_eg[them];
-    return mg * int(p) + eg * int(q);
+    return detail::blend(pos.eval_mg[us] - pos.eval_mg[them], pos.eval_eg[us] - pos.eval_eg[them], pos.phase);
+}
+
+// Evaluate of the position move leads to (from the view of the side then to
+// move), worked out from the table changes alone, without making the move.
+// piece stands on the move's origin; victim is the captured type (PAWN for en
+// passant), ignored for a move that captures nothing.
+inline int EvaluateAfter(const Position& pos, Move move, PieceType piece, PieceType victim) {
+    const Color us = pos.turn;
+    const Color them = static_cast<Color>(1 - us);
+    const Square ori = move_from(move);
+    const Square dst = move_to(move);
+    const uint32_t flag = move_type(move);
+    int mg_us = pos.eval_mg[us], eg_us = pos.eval_eg[us];
+    int mg_them = pos.eval_mg[them], eg_them = pos.eval_eg[them];
+    uint32_t phase = pos.phase;
+
+    if (move_capture(move)) {
+        const Square at = flag == EP_CAPTURE ? static_cast<Square>(us == WHITE ? dst - 8 : dst + 8) : dst;
+        mg_them -= TABLE_MG[them][victim][at];
+        eg_them -= TABLE_EG[them][victim][at];
+        phase -= PHASE[victim];
+    } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
+        const int side = flag == QUEEN_CASTLE;
+        const Square from = CASTLING_ROOK_ORI[us][side], to = CASTLING_ROOK_DST[us][side];
+        mg_us += TABLE_MG[us][ROOK][to] - TABLE_MG[us][ROOK][from];
+        eg_us += TABLE_EG[us][ROOK][to] - TABLE_EG[us][ROOK][from];
+    }
+    const PieceType arriving = move_is_promotion(move) ? move_promote(move) : piece;
+    mg_us += TABLE_MG[us][arriving][dst] - TABLE_MG[us][piece][ori];
+    eg_us += TABLE_EG[us][arriving][dst] - TABLE_EG[us][piece][ori];
+    phase += PHASE[arriving] - PHASE[piece];
+    return detail::blend(mg_them - mg_us, eg_them - eg_us, phase);
 }

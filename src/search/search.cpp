@@ -14,18 +14,28 @@ uint32_t NODES;
 
 namespace {
 
-// Brings the next move of the search order to index i, makes it into new_pos
-// and tells whether it is legal. scored counts the scored moves not yet
-// tried: with only zero scores left PickMove would exchange nothing, so it is
-// no longer called.
-inline bool MakeNextMove(const Position& pos, Move* moves, uint32_t* scores, uint32_t count, uint32_t i,
-                         uint32_t& scored, Position& new_pos) {
+// Brings the next move of the search order to index i. scored counts the
+// scored moves not yet tried: with only zero scores left PickMove would
+// exchange nothing, so it is no longer called.
+inline void BringNextMove(Move* moves, uint32_t* scores, uint32_t count, uint32_t i, uint32_t& scored) {
     if (scored) {
         PickMove(moves, scores, count, i);
         scored -= scores[i] != 0;
     }
-    apply(new_pos, pos, moves[i]);
+}
+
+// Makes move into new_pos and tells whether it is legal.
+inline bool MakeMove(const Position& pos, Move move, Position& new_pos) {
+    apply(new_pos, pos, move);
     return IsKingSafe(new_pos, pos.turn);
+}
+
+// The stand-pat score of the position move leads to, without making it.
+inline int EvaluateAfter(const Position& pos, Move move) {
+    const PieceType piece = square_piece(pos, move_from(move));
+    PieceType victim = NO_PIECE;
+    if (move_capture(move)) victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
+    return EvaluateAfter(pos, move, piece, victim);
 }
 
 // The move shown before any depth has written one: the first legal move in
@@ -34,10 +44,8 @@ Move first_legal_move(const Position& pos) {
     Move moves[MAX_MOVES];
     const uint32_t count = GenerateMoves(pos, moves);
     Position next;
-    for (uint32_t i = 0; i < count; i++) {
-        apply(next, pos, moves[i]);
-        if (IsKingSafe(next, pos.turn)) return moves[i];
-    }
+    for (uint32_t i = 0; i < count; i++)
+        if (MakeMove(pos, moves[i], next)) return moves[i];
     return NULL_MOVE;
 }
 
@@ -56,7 +64,11 @@ int Quiesce(const Position& pos, int alpha, int beta) {
 
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
-        if (!MakeNextMove(pos, moves, scores, count, i, scored, new_pos)) continue;
+        BringNextMove(moves, scores, count, i, scored);
+        // A reply that already stands pat at -alpha returns exactly that,
+        // which changes nothing here whether the move is legal or not.
+        if (EvaluateAfter(pos, moves[i]) >= -alpha) continue;
+        if (!MakeMove(pos, moves[i], new_pos)) continue;
         const int val = -Quiesce(new_pos, -beta, -alpha);
         if (val >= beta) return beta;
         if (val > alpha) alpha = val;
@@ -84,7 +96,12 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Move best_child = NULL_MOVE;
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
-        if (!MakeNextMove(pos, moves, scores, count, i, scored, new_pos)) continue;
+        BringNextMove(moves, scores, count, i, scored);
+        // One ply from the leaves every child is a capture search: a child
+        // that stands pat at -alpha gives val = alpha. After the first legal
+        // move b_val equals alpha, so such a move changes nothing at all.
+        if (depth == 1 && any_legal && EvaluateAfter(pos, moves[i]) >= -alpha) continue;
+        if (!MakeMove(pos, moves[i], new_pos)) continue;
         any_legal = true;
         const int val = -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
         if (val > b_val) {

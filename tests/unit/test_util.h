@@ -15,6 +15,16 @@
 #include "chess/move_gen.h"
 #include "chess/position.h"
 
+// Openings rich in castling, en passant, promotions and pins, for random games.
+inline const char* const RICH_OPENINGS[] = {
+    START_FEN,
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+    "r3k2r/8/8/2Pp4/8/8/8/R3K2R w KQkq d6 0 1",
+};
+
 // A position from a FEN the test knows to be valid; fails the test otherwise.
 inline Position FenPosition(const char* fen) {
     Position pos{};

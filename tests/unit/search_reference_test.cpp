@@ -1,0 +1,154 @@
+// The searches skip moves whose outcome is known without making them. These
+// tests hold them to a plain search that makes and searches every move: same
+// scores, same node counts, same best moves, for many positions and windows.
+#include <random>
+#include <string>
+#include <vector>
+
+#include "eval/eval.h"
+#include "search/move_ordering.h"
+#include "search/search.h"
+#include "test_util.h"
+
+namespace {
+
+uint32_t REF_NODES;
+
+int RefQuiesce(const Position& pos, int alpha, int beta) {
+    const int stand_pat = Evaluate(pos);
+    if (stand_pat >= beta) return beta;
+    if (stand_pat > alpha) alpha = stand_pat;
+    Move moves[MAX_CAPTURES];
+    uint32_t scores[MAX_CAPTURES] = {};
+    const uint32_t count = GenerateCaptures(pos, moves);
+    MVVLVA(pos, moves, scores, count);
+    Position next;
+    for (uint32_t i = 0; i < count; i++) {
+        PickMove(moves, scores, count, i);
+        apply(next, pos, moves[i]);
+        if (!IsKingSafe(next, pos.turn)) continue;
+        const int val = -RefQuiesce(next, -beta, -alpha);
+        if (val >= beta) return beta;
+        if (val > alpha) alpha = val;
+    }
+    return alpha;
+}
+
+int RefNegamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta) {
+    if (depth == 0) return RefQuiesce(pos, alpha, beta);
+    if (is_threefold(pos)) return 0;
+    REF_NODES++;
+    Move moves[MAX_MOVES];
+    uint32_t scores[MAX_MOVES] = {};
+    const uint32_t count = GenerateMoves(pos, moves);
+    MVVLVA(pos, moves, scores, count);
+    int b_val = -SCORE_INF;
+    bool any_legal = false;
+    Move child_best = NULL_MOVE;
+    Position next;
+    for (uint32_t i = 0; i < count; i++) {
+        PickMove(moves, scores, count, i);
+        apply(next, pos, moves[i]);
+        if (!IsKingSafe(next, pos.turn)) continue;
+        any_legal = true;
+        const int val = -RefNegamax(&child_best, next, depth - 1, -beta, -alpha);
+        if (val > b_val) {
+            b_val = val;
+            *best = moves[i];
+        }
+        if (val >= beta) return beta;
+        if (val > alpha) alpha = val;
+    }
+    if (!any_legal) return IsKingSafe(pos, pos.turn) ? 0 : -SCORE_INF;
+    return alpha;
+}
+
+// Positions met in seeded random games from openings rich in captures,
+// castling, en passant and promotions; the games keep their hash history, so
+// repetitions can occur inside the searches. Each game gives its final
+// position, or with every_ply each position it passed through.
+std::vector<std::string> RandomGameLines(int games, int plies, uint32_t seed, bool every_ply = false) {
+    std::mt19937 rng(seed);
+    std::vector<std::string> lines;
+    for (int game = 0; game < games; game++) {
+        const char* fen = RICH_OPENINGS[game % std::size(RICH_OPENINGS)];
+        Position pos = FenPosition(fen);
+        std::string moves;
+        const int length = int(rng() % plies);
+        for (int ply = 0; ply < length; ply++) {
+            if (every_ply) lines.push_back(std::string(fen) + "|" + moves);
+            const std::vector<std::string> legal = LegalMoveTexts(pos);
+            if (legal.empty()) break;
+            std::string text = legal[rng() % legal.size()];
+            moves += " " + text;
+            EXPECT_TRUE(apply_moves(pos, text.data()));
+        }
+        position_free(pos);
+        lines.push_back(std::string(fen) + "|" + moves);
+    }
+    return lines;
+}
+
+Position LinePosition(const std::string& line) {
+    const size_t bar = line.find('|');
+    Position pos = FenPosition(line.substr(0, bar).c_str());
+    std::string moves = line.substr(bar + 1);
+    EXPECT_TRUE(apply_moves(pos, moves.data())) << line;
+    return pos;
+}
+
+}  // namespace
+
+TEST(SearchReferenceTest, EvaluateAfterMatchesTheMadeMove) {
+    int checked = 0, promotions = 0, castles = 0, en_passant = 0;
+    for (const std::string& line : RandomGameLines(40, 120, 7, true)) {
+        Position pos = LinePosition(line);
+        Move moves[MAX_MOVES];
+        const uint32_t count = GenerateMoves(pos, moves);
+        Position next;
+        for (uint32_t i = 0; i < count; i++) {
+            const Move m = moves[i];
+            const PieceType piece = square_piece(pos, move_from(m));
+            const PieceType victim = move_type(m) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(m));
+            apply(next, pos, m);
+            ASSERT_EQ(EvaluateAfter(pos, m, piece, victim), Evaluate(next)) << line << " " << MoveText(m);
+            checked++;
+            promotions += move_is_promotion(m);
+            castles += move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
+            en_passant += move_type(m) == EP_CAPTURE;
+        }
+        position_free(pos);
+    }
+    EXPECT_GT(checked, 3000);
+    EXPECT_GT(promotions, 20);
+    EXPECT_GT(castles, 20);
+    EXPECT_GT(en_passant, 0);
+}
+
+TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
+    std::mt19937 rng(11);
+    int searches = 0;
+    for (const std::string& line : RandomGameLines(150, 80, 3)) {
+        Position pos = LinePosition(line);
+        const int eval = Evaluate(pos);
+        for (uint32_t depth = 0; depth <= 3; depth++) {
+            // The full window, and narrow ones where most moves fail low or high.
+            const int spread = 24 * 300;
+            const int lo = eval - spread + int(rng() % (2 * spread));
+            const int windows[][2] = {{-SCORE_INF, SCORE_INF}, {lo, lo + 1}, {lo, lo + 24 * 50}, {eval - 1, eval + 1}};
+            for (const auto& w : windows) {
+                Move best = NULL_MOVE, ref_best = NULL_MOVE;
+                NODES = 0;
+                REF_NODES = 0;
+                const int score = Negamax(&best, pos, depth, w[0], w[1]);
+                const int ref_score = RefNegamax(&ref_best, pos, depth, w[0], w[1]);
+                ASSERT_EQ(score, ref_score) << line << " depth " << depth << " window " << w[0] << " " << w[1];
+                ASSERT_EQ(NODES, REF_NODES) << line << " depth " << depth;
+                ASSERT_EQ(MoveText(best), MoveText(ref_best)) << line << " depth " << depth;
+                searches++;
+            }
+        }
+        position_free(pos);
+    }
+    EXPECT_EQ(searches, 150 * 4 * 4);
+}
