@@ -91,36 +91,31 @@ Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupi
 
 // Ring walk: all lines of a piece are walked outward together, one distance
 // at a time, and a line is closed at the first occupied square. The output of
-// one piece is therefore ordered by distance, quiet moves before captures.
-Move* GenerateSliderMoves(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+// one piece is therefore ordered by distance, quiet moves before captures. The
+// walk stops once no open line holds a square it could still move to.
+template <bool QUIETS, bool CAPTURES>
+Move* GenerateSliderWalk(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+    const BB wanted = (QUIETS ? empty : 0) | (CAPTURES ? nus : 0);
     while (pieces) {
         const Square piece = lsbpop(pieces);
         BB unblocked = mask[piece];
-        for (int offset = 1; offset <= 7 && unblocked; offset++) {
-            const BB pot_moves = RINGS[piece][offset] & unblocked;
-            moves = BuildMoves(moves, piece, pot_moves & empty, QUIET);
-            moves = BuildMoves(moves, piece, pot_moves & nus, CAPTURE);
-            BB blockers = pot_moves & ~empty;
+        for (int offset = 1; offset <= 7 && (unblocked & wanted); offset++) {
+            const BB reached = RINGS[piece][offset] & unblocked;
+            if (QUIETS) moves = BuildMoves(moves, piece, reached & empty, QUIET);
+            if (CAPTURES) moves = BuildMoves(moves, piece, reached & nus, CAPTURE);
+            BB blockers = reached & ~empty;
             while (blockers) unblocked &= ~RAYS[piece][lsbpop(blockers)];
         }
     }
     return moves;
 }
 
-Move* GenerateSliderCaptures(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
-    while (pieces) {
-        const Square piece = lsbpop(pieces);
-        BB unblocked = mask[piece];
-        // Once no enemy piece is left on an open line, no later ring can
-        // hold a capture: stop the walk there.
-        for (int offset = 1; offset <= 7 && (unblocked & nus); offset++) {
-            const BB captures = RINGS[piece][offset] & unblocked;
-            moves = BuildMoves(moves, piece, captures & nus, CAPTURE);
-            BB blockers = captures & ~empty;
-            while (blockers) unblocked &= ~RAYS[piece][lsbpop(blockers)];
-        }
-    }
-    return moves;
+inline Move* GenerateSliderMoves(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+    return GenerateSliderWalk<true, true>(moves, mask, pieces, empty, nus);
+}
+
+inline Move* GenerateSliderCaptures(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+    return GenerateSliderWalk<false, true>(moves, mask, pieces, empty, nus);
 }
 
 }  // namespace
@@ -163,5 +158,29 @@ uint32_t GenerateCaptures(const Position& pos, Move* moves) {
     end = BuildJumperMoves(end, pos.pieces[KING] & us, ATTACKS_KING, nus, CAPTURE);
     end = GenerateSliderCaptures(end, ATTACKS_BISHOP, (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us, empty, nus);
     end = GenerateSliderCaptures(end, ATTACKS_ROOK, (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us, empty, nus);
+    return static_cast<uint32_t>(end - moves);
+}
+
+uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch) {
+    const Color color = pos.turn;
+    const BB us = pos.colors[color];
+    const BB nus = pos.colors[1 - color];
+    const BB occupied = us | nus;
+    const BB empty = ~occupied;
+    Move* end = moves;
+
+    if (batch == QUIET_PAWNS_KNIGHTS) {
+        end = GeneratePawnQuiet(end, color, pos.pieces[PAWN] & us, empty);
+        end = BuildJumperMoves(end, pos.pieces[KNIGHT] & us, ATTACKS_KNIGHT, empty, QUIET);
+    } else {
+        const BB king = pos.pieces[KING] & us;
+        const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
+        end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
+        if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
+        end = GenerateSliderWalk<true, false>(end, ATTACKS_BISHOP, (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us,
+                                              empty, nus);
+        end = GenerateSliderWalk<true, false>(end, ATTACKS_ROOK, (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us,
+                                              empty, nus);
+    }
     return static_cast<uint32_t>(end - moves);
 }

@@ -3,10 +3,14 @@
 #include "search/search.h"
 
 #include <ctime>
+#include <initializer_list>
 
+#include "bit/bit.h"
+#include "chess/masks.h"
 #include "chess/move.h"
 #include "chess/move_gen.h"
 #include "chess/position.h"
+#include "chess/utility.h"
 #include "eval/eval.h"
 #include "search/move_ordering.h"
 
@@ -76,6 +80,55 @@ int Quiesce(const Position& pos, int alpha, int beta) {
     return alpha;
 }
 
+namespace {
+
+// Tries one move at a frontier node; true on a cut-off. A child that stands
+// pat at -alpha returns exactly that, val = alpha, which changes nothing once
+// a legal move has been found: such moves are not even made.
+inline bool FrontierTry(const Position& pos, Move move, int& alpha, int beta, bool& any_legal) {
+    if (any_legal && EvaluateAfter(pos, move) >= -alpha) return false;
+    Position new_pos;
+    if (!MakeMove(pos, move, new_pos)) return false;
+    any_legal = true;
+    const int val = -Quiesce(new_pos, -beta, -alpha);
+    if (val >= beta) return true;
+    if (val > alpha) alpha = val;
+    return false;
+}
+
+}  // namespace
+
+int Frontier(const Position& pos, int alpha, int beta) {
+    if (is_threefold(pos)) return 0;
+    NODES++;
+
+    // Captures first, best first. GenerateCaptures lets the king take a piece
+    // that the other king guards; the full move list never holds such a move.
+    Move moves[MAX_MOVES];
+    uint32_t scores[MAX_CAPTURES];
+    bool any_legal = false;
+    const BB their_king = pos.pieces[KING] & pos.colors[1 - pos.turn];
+    const BB guarded = their_king ? ATTACKS_KING[lsb(their_king)] : 0;
+    uint32_t count = GenerateCaptures(pos, moves);
+    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
+    uint32_t scored = MVVLVA(pos, moves, scores, count);
+    for (uint32_t i = 0; i < count; i++) {
+        BringNextMove(moves, scores, count, i, scored);
+        if ((pos.pieces[KING] & sbb(move_from(moves[i]))) && (guarded & sbb(move_to(moves[i])))) continue;
+        if (FrontierTry(pos, moves[i], alpha, beta, any_legal)) return beta;
+    }
+
+    // Then the quiet moves, the cheap batch first.
+    for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
+        count = GenerateQuiets(pos, moves, batch);
+        for (uint32_t i = 0; i < count; i++)
+            if (FrontierTry(pos, moves[i], alpha, beta, any_legal)) return beta;
+    }
+
+    if (!any_legal) return IsKingSafe(pos, pos.turn) ? 0 : -SCORE_INF;
+    return alpha;
+}
+
 int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta) {
     // 1. Leaves resolve their captures; no node is counted there.
     if (depth == 0) return Quiesce(pos, alpha, beta);
@@ -97,13 +150,10 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
-        // One ply from the leaves every child is a capture search: a child
-        // that stands pat at -alpha gives val = alpha. After the first legal
-        // move b_val equals alpha, so such a move changes nothing at all.
-        if (depth == 1 && any_legal && EvaluateAfter(pos, moves[i]) >= -alpha) continue;
         if (!MakeMove(pos, moves[i], new_pos)) continue;
         any_legal = true;
-        const int val = -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
+        const int val = depth == 2 ? -Frontier(new_pos, -beta, -alpha)
+                                   : -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
         if (val > b_val) {
             b_val = val;
             *best = moves[i];

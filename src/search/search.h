@@ -17,6 +17,9 @@ constexpr uint32_t NO_BUDGET = 4294967295u;
 extern uint32_t NODES;
 
 int Quiesce(const Position& pos, int alpha, int beta);
+// Negamax one ply above the leaves, below the root: the same score and node
+// count for any order of its moves, so it tries them in the cheapest order.
+int Frontier(const Position& pos, int alpha, int beta);
 int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta);
 
 // Deepens from depth 1 until a depth takes more than budget / 20 ms, finds a

@@ -1,10 +1,14 @@
 // The searches skip moves whose outcome is known without making them. These
 // tests hold them to a plain search that makes and searches every move: same
 // scores, same node counts, same best moves, for many positions and windows.
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bit/bit.h"
+#include "chess/masks.h"
+#include "chess/utility.h"
 #include "eval/eval.h"
 #include "search/move_ordering.h"
 #include "search/search.h"
@@ -125,6 +129,51 @@ TEST(SearchReferenceTest, EvaluateAfterMatchesTheMadeMove) {
     EXPECT_GT(en_passant, 0);
 }
 
+// The staged lists of a frontier node: the legal captures (less the king's
+// captures of pieces the other king guards) are those of the full list, and the
+// two quiet batches hold its quiet moves in its order.
+TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
+    int positions = 0, guarded_king_captures = 0;
+    std::vector<std::string> lines = RandomGameLines(40, 120, 5, true);
+    lines.push_back("8/8/8/8/8/3k4/3p4/3K4 w - - 0 1|");  // Kxd2 is pseudo-legal only in the capture list
+    for (const std::string& line : lines) {
+        Position pos = LinePosition(line);
+        Move all[MAX_MOVES], part[MAX_MOVES];
+        const uint32_t count = GenerateMoves(pos, all);
+        std::vector<Move> full_captures, full_quiets, staged_captures, staged_quiets;
+        Position next;
+        auto legal = [&](Move m) {
+            apply(next, pos, m);
+            return IsKingSafe(next, pos.turn);
+        };
+        for (uint32_t i = 0; i < count; i++) {
+            if (!move_capture(all[i])) full_quiets.push_back(all[i]);
+            else if (legal(all[i])) full_captures.push_back(all[i]);
+        }
+
+        const BB their_king = pos.pieces[KING] & pos.colors[1 - pos.turn];
+        const uint32_t captures = GenerateCaptures(pos, part);
+        for (uint32_t i = 0; i < captures; i++) {
+            const bool guarded = (pos.pieces[KING] & sbb(move_from(part[i]))) &&
+                                 (ATTACKS_KING[lsb(their_king)] & sbb(move_to(part[i])));
+            guarded_king_captures += guarded;
+            if (!guarded && legal(part[i])) staged_captures.push_back(part[i]);
+        }
+        for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
+            const uint32_t quiets = GenerateQuiets(pos, part, batch);
+            staged_quiets.insert(staged_quiets.end(), part, part + quiets);
+        }
+        ASSERT_EQ(staged_quiets, full_quiets) << line;
+        std::sort(full_captures.begin(), full_captures.end());
+        std::sort(staged_captures.begin(), staged_captures.end());
+        ASSERT_EQ(staged_captures, full_captures) << line;
+        positions++;
+        position_free(pos);
+    }
+    EXPECT_GT(positions, 2000);
+    EXPECT_GT(guarded_king_captures, 0);
+}
+
 TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
     std::mt19937 rng(11);
     int searches = 0;
@@ -145,6 +194,11 @@ TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
                 ASSERT_EQ(score, ref_score) << line << " depth " << depth << " window " << w[0] << " " << w[1];
                 ASSERT_EQ(NODES, REF_NODES) << line << " depth " << depth;
                 ASSERT_EQ(MoveText(best), MoveText(ref_best)) << line << " depth " << depth;
+                if (depth == 1) {
+                    NODES = 0;
+                    ASSERT_EQ(Frontier(pos, w[0], w[1]), ref_score) << line << " window " << w[0] << " " << w[1];
+                    ASSERT_EQ(NODES, REF_NODES) << line;
+                }
                 searches++;
             }
         }
