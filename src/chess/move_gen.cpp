@@ -91,16 +91,28 @@ Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupi
 
 // Ring walk: all lines of a piece are walked outward together, one distance
 // at a time, and a line is closed at the first occupied square. The output of
-// one piece is therefore ordered by distance, quiet moves before captures. The
-// walk stops once no open line holds a square it could still move to.
+// one piece is therefore ordered by distance, quiet moves before captures.
+// unblocked holds the squares not yet reached on open lines, so the walk stops
+// as soon as none of them could still be a target. A walk for captures only
+// leaves out from the start the lines that hold no enemy piece.
 template <bool QUIETS, bool CAPTURES>
 Move* GenerateSliderWalk(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
     const BB wanted = (QUIETS ? empty : 0) | (CAPTURES ? nus : 0);
     while (pieces) {
         const Square piece = lsbpop(pieces);
         BB unblocked = mask[piece];
-        for (int offset = 1; offset <= 7 && (unblocked & wanted); offset++) {
+        if (!QUIETS) {
+            BB enemies = unblocked & nus;
+            unblocked = 0;
+            while (enemies) {
+                const BB line = RAYS[piece][lsb(enemies)];
+                unblocked |= line;
+                enemies &= ~line;
+            }
+        }
+        for (int offset = 1; unblocked & wanted; offset++) {
             const BB reached = RINGS[piece][offset] & unblocked;
+            unblocked ^= reached;
             if (QUIETS) moves = BuildMoves(moves, piece, reached & empty, QUIET);
             if (CAPTURES) moves = BuildMoves(moves, piece, reached & nus, CAPTURE);
             BB blockers = reached & ~empty;
