@@ -28,6 +28,14 @@ inline void BringNextMove(Move* moves, uint32_t* scores, uint32_t count, uint32_
     }
 }
 
+// Scores a fresh list for BringNextMove and gives the number of scored moves;
+// a list of fewer than two moves has no order to find.
+inline uint32_t ScoreMoves(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count) {
+    if (count < 2) return 0;
+    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
+    return MVVLVA(pos, moves, scores, count);
+}
+
 // Makes move into new_pos and tells whether it is legal.
 inline bool MakeMove(const Position& pos, Move move, Position& new_pos) {
     apply(new_pos, pos, move);
@@ -63,8 +71,7 @@ int Quiesce(const Position& pos, int alpha, int beta) {
     Move moves[MAX_CAPTURES];
     uint32_t scores[MAX_CAPTURES];
     const uint32_t count = GenerateCaptures(pos, moves);
-    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
-    uint32_t scored = MVVLVA(pos, moves, scores, count);
+    uint32_t scored = ScoreMoves(pos, moves, scores, count);
 
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
@@ -110,8 +117,7 @@ int Frontier(const Position& pos, int alpha, int beta) {
     const BB their_king = pos.pieces[KING] & pos.colors[1 - pos.turn];
     const BB guarded = their_king ? ATTACKS_KING[lsb(their_king)] : 0;
     uint32_t count = GenerateCaptures(pos, moves);
-    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
-    uint32_t scored = MVVLVA(pos, moves, scores, count);
+    uint32_t scored = ScoreMoves(pos, moves, scores, count);
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
         if ((pos.pieces[KING] & sbb(move_from(moves[i]))) && (guarded & sbb(move_to(moves[i])))) continue;
@@ -139,8 +145,7 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Move moves[MAX_MOVES];
     uint32_t scores[MAX_MOVES];
     const uint32_t count = GenerateMoves(pos, moves);
-    for (uint32_t i = 0; i < count; i++) scores[i] = 0;
-    uint32_t scored = MVVLVA(pos, moves, scores, count);
+    uint32_t scored = ScoreMoves(pos, moves, scores, count);
 
     // 3. Try the moves best first; write best before the cut-off test so the
     //    move that causes a cut-off is the one reported.
