@@ -169,13 +169,17 @@ void position_free(Position& pos) {
 }
 
 void apply(Position& out, const Position& pos, Move move) {
+    const PieceType victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
+    apply(out, pos, move, square_piece(pos, move_from(move)), victim);
+}
+
+void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
     assert(&out != &pos);
     const Color us = pos.turn;
     const Color nus = static_cast<Color>(1 - us);
     const Square ori = move_from(move);
     const Square dst = move_to(move);
     const uint32_t flag = move_type(move);
-    const PieceType piece = square_piece(pos, ori);
     Square ep = NO_SQUARE;
 
     // The child takes the next history slot, starting from the parent's hash.
@@ -187,7 +191,7 @@ void apply(Position& out, const Position& pos, Move move) {
         // The en-passant victim stands behind the destination, beside the pawn.
         const Square target_square =
             flag == EP_CAPTURE ? static_cast<Square>(us == WHITE ? dst - 8 : dst + 8) : dst;
-        remove_piece(out, hash, nus, target_square, square_piece(pos, target_square));
+        remove_piece(out, hash, nus, target_square, victim);
     } else if (flag == DOUBLE_PUSH) {
         ep = static_cast<Square>(us == WHITE ? ori + 8 : ori - 8);
     } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {

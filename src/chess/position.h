@@ -90,6 +90,9 @@ inline void remove_piece(Position& pos, Color color, Square sq, PieceType type) 
 // Plays move on pos into out (copy-make); pos is not changed. The move must fit
 // the position, as every generated move does.
 void apply(Position& out, const Position& pos, Move move);
+// The same for a caller that has already looked up the moving piece and the
+// captured one (PAWN for en passant; ignored when the move captures nothing).
+void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim);
 // Plays a space-separated list of move texts on pos. Every 4- or 5-character
 // token must name a legal move of the position reached so far, and the list
 // must fit the hash history; otherwise nothing is played and false is given.

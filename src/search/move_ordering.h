@@ -15,6 +15,11 @@ extern const uint32_t MVVALVA_VALUES[6][7];
 // change the order and the searches stop calling it.
 uint32_t MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count);
 
+// The table is 10 * (victim + 1) + 5 - attacker for every victim but the
+// king, so a score above 0 names both pieces without looking at the board.
+inline PieceType mvvlva_victim(uint32_t score) { return static_cast<PieceType>(score / 10 - 1); }
+inline PieceType mvvlva_attacker(uint32_t score) { return static_cast<PieceType>(5 - score % 10); }
+
 // Brings a best-scored move of indices start..count-1 to index start. Only a
 // strictly higher score displaces, and every exchange leaves the displaced move
 // where its replacement stood: this exact shuffle decides the search order of

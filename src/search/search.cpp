@@ -36,18 +36,38 @@ inline uint32_t ScoreMoves(const Position& pos, const Move* moves, uint32_t* sco
     return MVVLVA(pos, moves, scores, count);
 }
 
-// Makes move into new_pos and tells whether it is legal.
-inline bool MakeMove(const Position& pos, Move move, Position& new_pos) {
-    apply(new_pos, pos, move);
+// A move with the pieces it moves and takes, looked up once for both the
+// evaluation after it and the making of it. victim is PAWN for en passant and
+// NO_PIECE for a move that captures nothing.
+struct Candidate {
+    Move move;
+    PieceType piece;
+    PieceType victim;
+};
+
+inline Candidate candidate(const Position& pos, Move move) {
+    PieceType victim = NO_PIECE;
+    if (move_capture(move)) victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
+    return {move, square_piece(pos, move_from(move)), victim};
+}
+
+// The same for the i-th move of a list that ScoreMoves has scored (count > 1):
+// a positive score names both pieces.
+inline Candidate candidate(const Position& pos, const Move* moves, const uint32_t* scores, uint32_t count,
+                           uint32_t i) {
+    if (count > 1 && scores[i]) return {moves[i], mvvlva_attacker(scores[i]), mvvlva_victim(scores[i])};
+    return candidate(pos, moves[i]);
+}
+
+// Makes the move into new_pos and tells whether it is legal.
+inline bool MakeMove(const Position& pos, const Candidate& c, Position& new_pos) {
+    apply(new_pos, pos, c.move, c.piece, c.victim);
     return IsKingSafe(new_pos, pos.turn);
 }
 
-// The stand-pat score of the position move leads to, without making it.
-inline int EvaluateAfter(const Position& pos, Move move) {
-    const PieceType piece = square_piece(pos, move_from(move));
-    PieceType victim = NO_PIECE;
-    if (move_capture(move)) victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
-    return EvaluateAfter(pos, move, piece, victim);
+// The stand-pat score of the position the move leads to, without making it.
+inline int EvaluateAfter(const Position& pos, const Candidate& c) {
+    return EvaluateAfter(pos, c.move, c.piece, c.victim);
 }
 
 // The move shown before any depth has written one: the first legal move in
@@ -57,7 +77,7 @@ Move first_legal_move(const Position& pos) {
     const uint32_t count = GenerateMoves(pos, moves);
     Position next;
     for (uint32_t i = 0; i < count; i++)
-        if (MakeMove(pos, moves[i], next)) return moves[i];
+        if (MakeMove(pos, candidate(pos, moves[i]), next)) return moves[i];
     return NULL_MOVE;
 }
 
@@ -76,10 +96,11 @@ int Quiesce(const Position& pos, int alpha, int beta) {
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
+        const Candidate c = candidate(pos, moves, scores, count, i);
         // A reply that already stands pat at -alpha returns exactly that,
         // which changes nothing here whether the move is legal or not.
-        if (EvaluateAfter(pos, moves[i]) >= -alpha) continue;
-        if (!MakeMove(pos, moves[i], new_pos)) continue;
+        if (EvaluateAfter(pos, c) >= -alpha) continue;
+        if (!MakeMove(pos, c, new_pos)) continue;
         const int val = -Quiesce(new_pos, -beta, -alpha);
         if (val >= beta) return beta;
         if (val > alpha) alpha = val;
@@ -92,10 +113,10 @@ namespace {
 // Tries one move at a frontier node; true on a cut-off. A child that stands
 // pat at -alpha returns exactly that, val = alpha, which changes nothing once
 // a legal move has been found: such moves are not even made.
-inline bool FrontierTry(const Position& pos, Move move, int& alpha, int beta, bool& any_legal) {
-    if (any_legal && EvaluateAfter(pos, move) >= -alpha) return false;
+inline bool FrontierTry(const Position& pos, const Candidate& c, int& alpha, int beta, bool& any_legal) {
+    if (any_legal && EvaluateAfter(pos, c) >= -alpha) return false;
     Position new_pos;
-    if (!MakeMove(pos, move, new_pos)) return false;
+    if (!MakeMove(pos, c, new_pos)) return false;
     any_legal = true;
     const int val = -Quiesce(new_pos, -beta, -alpha);
     if (val >= beta) return true;
@@ -121,14 +142,14 @@ int Frontier(const Position& pos, int alpha, int beta) {
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
         if ((pos.pieces[KING] & sbb(move_from(moves[i]))) && (guarded & sbb(move_to(moves[i])))) continue;
-        if (FrontierTry(pos, moves[i], alpha, beta, any_legal)) return beta;
+        if (FrontierTry(pos, candidate(pos, moves, scores, count, i), alpha, beta, any_legal)) return beta;
     }
 
     // Then the quiet moves, the cheap batch first.
     for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
         count = GenerateQuiets(pos, moves, batch);
         for (uint32_t i = 0; i < count; i++)
-            if (FrontierTry(pos, moves[i], alpha, beta, any_legal)) return beta;
+            if (FrontierTry(pos, candidate(pos, moves[i]), alpha, beta, any_legal)) return beta;
     }
 
     if (!any_legal) return IsKingSafe(pos, pos.turn) ? 0 : -SCORE_INF;
@@ -155,7 +176,8 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
-        if (!MakeMove(pos, moves[i], new_pos)) continue;
+        apply(new_pos, pos, moves[i]);
+        if (!IsKingSafe(new_pos, pos.turn)) continue;
         any_legal = true;
         const int val = depth == 2 ? -Frontier(new_pos, -beta, -alpha)
                                    : -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);

@@ -111,3 +111,14 @@ TEST(PickMoveTest, CapturesOfAPositionInSearchOrder) {
 }
 
 }  // namespace
+
+// The searches read both pieces of a capture back from its score.
+TEST(MVVLVATest, PositiveScoresNameAttackerAndVictim) {
+    for (uint32_t attacker = PAWN; attacker <= KING; attacker++)
+        for (uint32_t victim = PAWN; victim <= QUEEN; victim++) {
+            const uint32_t score = MVVALVA_VALUES[attacker][victim];
+            ASSERT_GT(score, 0u);
+            EXPECT_EQ(mvvlva_attacker(score), attacker) << score;
+            EXPECT_EQ(mvvlva_victim(score), victim) << score;
+        }
+}

@@ -103,7 +103,7 @@ Position LinePosition(const std::string& line) {
 
 }  // namespace
 
-TEST(SearchReferenceTest, EvaluateAfterMatchesTheMadeMove) {
+TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
     int checked = 0, promotions = 0, castles = 0, en_passant = 0;
     for (const std::string& line : RandomGameLines(40, 120, 7, true)) {
         Position pos = LinePosition(line);
@@ -116,6 +116,19 @@ TEST(SearchReferenceTest, EvaluateAfterMatchesTheMadeMove) {
             const PieceType victim = move_type(m) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(m));
             apply(next, pos, m);
             ASSERT_EQ(EvaluateAfter(pos, m, piece, victim), Evaluate(next)) << line << " " << MoveText(m);
+            // Making the move with the pieces given gives the same record.
+            const Hash hash = *next.hash;
+            Position given;
+            apply(given, pos, m, piece, victim);
+            ASSERT_EQ(*given.hash, hash) << line << " " << MoveText(m);
+            const auto fields = [](const Position& p) {
+                return std::vector<long long>{(long long)p.pieces[0], (long long)p.pieces[1], (long long)p.pieces[2],
+                                              (long long)p.pieces[3], (long long)p.pieces[4], (long long)p.pieces[5],
+                                              (long long)p.colors[0], (long long)p.colors[1], p.castling[0],
+                                              p.castling[1], p.turn, p.ep_square, p.eval_mg[0], p.eval_mg[1],
+                                              p.eval_eg[0], p.eval_eg[1], p.phase};
+            };
+            ASSERT_EQ(fields(given), fields(next)) << line << " " << MoveText(m);
             checked++;
             promotions += move_is_promotion(m);
             castles += move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
