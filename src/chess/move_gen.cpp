@@ -57,7 +57,7 @@ Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
     return BuildPawnPromotionMoves(moves, promote, offset, QUIET);
 }
 
-Move* GeneratePawnCaptures(Move* moves, Color color, BB pawns, BB nus, Square ep_square) {
+[[gnu::always_inline]] inline Move* GeneratePawnCaptures(Move* moves, Color color, BB pawns, BB nus, Square ep_square) {
     // The file masks drop targets that wrapped around the board edge.
     const BB west = (color == WHITE ? pawns << 7 : pawns >> 9) & nus & NOT_FILE_H;
     const BB east = (color == WHITE ? pawns << 9 : pawns >> 7) & nus & NOT_FILE_A;
@@ -96,7 +96,7 @@ Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupi
 // as soon as none of them could still be a target. A walk for captures only
 // leaves out from the start the lines that hold no enemy piece.
 template <bool QUIETS, bool CAPTURES>
-Move* GenerateSliderWalk(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
+[[gnu::always_inline]] inline Move* GenerateSliderWalk(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
     const BB wanted = (QUIETS ? empty : 0) | (CAPTURES ? nus : 0);
     while (pieces) {
         const Square piece = lsbpop(pieces);
@@ -189,10 +189,10 @@ uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch) {
         const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
         end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
         if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
-        end = GenerateSliderWalk<true, false>(end, ATTACKS_BISHOP, (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us,
-                                              empty, nus);
-        end = GenerateSliderWalk<true, false>(end, ATTACKS_ROOK, (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us,
-                                              empty, nus);
+        const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us;
+        const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us;
+        end = GenerateSliderWalk<true, false>(end, ATTACKS_BISHOP, diagonal, empty, nus);
+        end = GenerateSliderWalk<true, false>(end, ATTACKS_ROOK, orthogonal, empty, nus);
     }
     return static_cast<uint32_t>(end - moves);
 }

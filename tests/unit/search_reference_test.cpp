@@ -122,11 +122,23 @@ TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
             apply(given, pos, m, piece, victim);
             ASSERT_EQ(*given.hash, hash) << line << " " << MoveText(m);
             const auto fields = [](const Position& p) {
-                return std::vector<long long>{(long long)p.pieces[0], (long long)p.pieces[1], (long long)p.pieces[2],
-                                              (long long)p.pieces[3], (long long)p.pieces[4], (long long)p.pieces[5],
-                                              (long long)p.colors[0], (long long)p.colors[1], p.castling[0],
-                                              p.castling[1], p.turn, p.ep_square, p.eval_mg[0], p.eval_mg[1],
-                                              p.eval_eg[0], p.eval_eg[1], p.phase};
+                return std::vector<long long>{(long long)p.pieces[0],
+                                              (long long)p.pieces[1],
+                                              (long long)p.pieces[2],
+                                              (long long)p.pieces[3],
+                                              (long long)p.pieces[4],
+                                              (long long)p.pieces[5],
+                                              (long long)p.colors[0],
+                                              (long long)p.colors[1],
+                                              p.castling[0],
+                                              p.castling[1],
+                                              p.turn,
+                                              p.ep_square,
+                                              p.eval_mg[0],
+                                              p.eval_mg[1],
+                                              p.eval_eg[0],
+                                              p.eval_eg[1],
+                                              p.phase};
             };
             ASSERT_EQ(fields(given), fields(next)) << line << " " << MoveText(m);
             checked++;
@@ -160,15 +172,17 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
             return IsKingSafe(next, pos.turn);
         };
         for (uint32_t i = 0; i < count; i++) {
-            if (!move_capture(all[i])) full_quiets.push_back(all[i]);
-            else if (legal(all[i])) full_captures.push_back(all[i]);
+            if (!move_capture(all[i]))
+                full_quiets.push_back(all[i]);
+            else if (legal(all[i]))
+                full_captures.push_back(all[i]);
         }
 
         const BB their_king = pos.pieces[KING] & pos.colors[1 - pos.turn];
         const uint32_t captures = GenerateCaptures(pos, part);
         for (uint32_t i = 0; i < captures; i++) {
-            const bool guarded = (pos.pieces[KING] & sbb(move_from(part[i]))) &&
-                                 (ATTACKS_KING[lsb(their_king)] & sbb(move_to(part[i])));
+            const bool guarded =
+                (pos.pieces[KING] & sbb(move_from(part[i]))) && (ATTACKS_KING[lsb(their_king)] & sbb(move_to(part[i])));
             guarded_king_captures += guarded;
             if (!guarded && legal(part[i])) staged_captures.push_back(part[i]);
         }
