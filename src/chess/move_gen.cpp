@@ -103,7 +103,20 @@ template <bool QUIETS, bool CAPTURES>
         BB unblocked = mask[piece];
         if (!QUIETS) {
             BB enemies = unblocked & nus;
-            unblocked = 0;
+            if (!enemies) continue;
+            unblocked = RAYS[piece][lsb(enemies)];
+            enemies &= ~unblocked;
+            if (!enemies) {
+                // One line to walk: it ends at its first occupied square.
+                for (int offset = 1;; offset++) {
+                    const BB reached = RINGS[piece][offset] & unblocked;
+                    if (reached & ~empty) {
+                        if (reached & nus) *moves++ = move_make(piece, lsb(reached), CAPTURE);
+                        break;
+                    }
+                }
+                continue;
+            }
             while (enemies) {
                 const BB line = RAYS[piece][lsb(enemies)];
                 unblocked |= line;

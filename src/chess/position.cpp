@@ -298,6 +298,17 @@ bool IsKingSafe(const Position& pos, Color color) {
     const BB rooks = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & enemy;
     BB unblocked = ATTACKS_QUEEN[king];
     BB potential_hazards = (rooks & ATTACKS_ROOK[king]) | (bishops & ATTACKS_BISHOP[king]);
+    if (!potential_hazards) return true;
+
+    // Most often every hazard stands on one line: the first piece met on it
+    // decides.
+    const BB line = RAYS[king][lsb(potential_hazards)];
+    if (!(potential_hazards & ~line)) {
+        for (int offset = 1;; offset++) {
+            const BB met = RINGS[king][offset] & line & occ;
+            if (met) return !(met & potential_hazards);
+        }
+    }
 
     // Walk outward ring by ring: the first piece met on each open line either
     // is a slider of that line's kind (check) or closes the line.
