@@ -176,8 +176,7 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
-        apply(new_pos, pos, moves[i]);
-        if (!IsKingSafe(new_pos, pos.turn)) continue;
+        if (!MakeMove(pos, candidate(pos, moves, scores, count, i), new_pos)) continue;
         any_legal = true;
         const int val = depth == 2 ? -Frontier(new_pos, -beta, -alpha)
                                    : -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
