@@ -186,11 +186,12 @@ uint32_t GenerateCaptures(const Position& pos, Move* moves) {
     return static_cast<uint32_t>(end - moves);
 }
 
-uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch) {
+uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB movers) {
     const Color color = pos.turn;
-    const BB us = pos.colors[color];
+    const BB all_us = pos.colors[color];
+    const BB us = all_us & movers;
     const BB nus = pos.colors[1 - color];
-    const BB occupied = us | nus;
+    const BB occupied = all_us | nus;
     const BB empty = ~occupied;
     Move* end = moves;
 
@@ -199,9 +200,12 @@ uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch) {
         end = BuildJumperMoves(end, pos.pieces[KNIGHT] & us, ATTACKS_KNIGHT, empty, QUIET);
     } else {
         const BB king = pos.pieces[KING] & us;
-        const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
-        end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
-        if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
+        // The attack map serves only the king.
+        if (king) {
+            const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
+            end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
+            if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
+        }
         const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us;
         const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us;
         end = GenerateSliderWalk<true, false>(end, ATTACKS_BISHOP, diagonal, empty, nus);

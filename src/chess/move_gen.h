@@ -13,6 +13,7 @@ uint32_t GenerateCaptures(const Position& pos, Move* moves);
 
 // The moves of GenerateMoves that capture nothing, in two batches for a search
 // that tries moves in stages: the pawns' and knights' need no attack map; the
-// king's (castling included) and the sliders' do or cost more.
+// king's (castling included) and the sliders' do or cost more. Only the pieces
+// on movers move.
 enum QuietBatch { QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS };
-uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch);
+uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB movers = ~BB(0));

@@ -1,6 +1,12 @@
 // Piece values, the twelve piece-square tables and ValueInit, which folds them
-// into TABLE_MG and TABLE_EG.
+// into TABLE_MG and TABLE_EG and bounds what a quiet move can gain.
 #include "eval/values.h"
+
+#include <algorithm>
+
+#include "bit/bit.h"
+#include "chess/masks.h"
+#include "chess/utility.h"
 
 const int VALUE_MG[6] = {82, 337, 365, 477, 1025, 0};
 const int VALUE_EG[6] = {94, 281, 297, 512, 936, 0};
@@ -148,6 +154,19 @@ const int* const PST_EG[6] = {PST_PAWN_EG, PST_KNIGHT_EG, PST_BISHOP_EG, PST_ROO
 
 int TABLE_MG[2][6][64];
 int TABLE_EG[2][6][64];
+int QUIET_GAIN_MG[2][6][64];
+int QUIET_GAIN_EG[2][6][64];
+
+namespace {
+
+// The squares a quiet move of a piece of that colour and type can reach from s.
+BB QuietTargets(Color color, PieceType type, Square s) {
+    if (type != PAWN) return ATTACKS[type][s];
+    const BB from = sbb(s);
+    return color == WHITE ? (from << 8) | (from << 16) : (from >> 8) | (from >> 16);
+}
+
+}  // namespace
 
 void ValueInit() {
     for (uint32_t t = PAWN; t <= KING; t++)
@@ -157,4 +176,17 @@ void ValueInit() {
             TABLE_MG[WHITE][t][s] = VALUE_MG[t] + PST_MG[t][s ^ 56];
             TABLE_EG[WHITE][t][s] = VALUE_EG[t] + PST_EG[t][s ^ 56];
         }
+    for (uint32_t c = WHITE; c <= BLACK; c++)
+        for (uint32_t t = PAWN; t <= KING; t++)
+            for (uint32_t s = A1; s <= H8; s++) {
+                int mg = 0, eg = 0;
+                BB targets = QuietTargets(Color(c), PieceType(t), Square(s));
+                while (targets) {
+                    const Square d = lsbpop(targets);
+                    mg = std::max(mg, TABLE_MG[c][t][d] - TABLE_MG[c][t][s]);
+                    eg = std::max(eg, TABLE_EG[c][t][d] - TABLE_EG[c][t][s]);
+                }
+                QUIET_GAIN_MG[c][t][s] = mg;
+                QUIET_GAIN_EG[c][t][s] = eg;
+            }
 }

@@ -13,4 +13,12 @@ extern const int* const PST_EG[6];
 extern int TABLE_MG[2][6][64];
 extern int TABLE_EG[2][6][64];
 
+// [colour][type][square]: the most a quiet move of that piece from that square
+// can add to TABLE_MG / TABLE_EG (single and double pushes for pawns, the
+// empty-board targets for the others; promotions and castling are not
+// counted). A bound that lets the search pass over all moves of a piece.
+extern int QUIET_GAIN_MG[2][6][64];
+extern int QUIET_GAIN_EG[2][6][64];
+
+// Builds the tables above; reads the attack tables, so it runs after them.
 void ValueInit();

@@ -12,6 +12,7 @@
 #include "chess/position.h"
 #include "chess/utility.h"
 #include "eval/eval.h"
+#include "eval/values.h"
 #include "search/move_ordering.h"
 
 uint32_t NODES;
@@ -124,6 +125,28 @@ inline bool FrontierTry(const Position& pos, const Candidate& c, int& alpha, int
     return false;
 }
 
+// Our pieces none of whose quiet moves can lift the evaluation above alpha:
+// once the node has a legal move they cannot change it, and need not even be
+// generated. Pawns about to promote and a king that may still castle change
+// more than QUIET_GAIN counts, so they are always kept.
+BB HopelessMovers(const Position& pos, int alpha) {
+    const Color us = pos.turn;
+    const int64_t p = pos.phase < 24 ? pos.phase : 24;
+    const int64_t room = int64_t(alpha) - Evaluate(pos);
+    BB hopeless = 0;
+    for (uint32_t t = PAWN; t <= KING; t++) {
+        BB set = pos.pieces[t] & pos.colors[us];
+        while (set) {
+            const Square s = lsbpop(set);
+            if (QUIET_GAIN_MG[us][t][s] * p + QUIET_GAIN_EG[us][t][s] * (24 - p) <= room) hopeless |= sbb(s);
+        }
+    }
+    static const BB BEFORE_PROMOTION[2] = {0x00FF000000000000ULL, 0x000000000000FF00ULL};
+    hopeless &= ~(pos.pieces[PAWN] & BEFORE_PROMOTION[us]);
+    if (pos.castling[us]) hopeless &= ~pos.pieces[KING];
+    return hopeless;
+}
+
 }  // namespace
 
 int Frontier(const Position& pos, int alpha, int beta) {
@@ -146,10 +169,19 @@ int Frontier(const Position& pos, int alpha, int beta) {
     }
 
     // Then the quiet moves, the cheap batch first.
+    BB hopeless = 0;
     for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
-        count = GenerateQuiets(pos, moves, batch);
-        for (uint32_t i = 0; i < count; i++)
+        bool masked = any_legal;
+        if (masked) hopeless = HopelessMovers(pos, alpha);
+        count = GenerateQuiets(pos, moves, batch, ~hopeless);
+        for (uint32_t i = 0; i < count; i++) {
+            if (any_legal && !masked) {
+                hopeless = HopelessMovers(pos, alpha);
+                masked = true;
+            }
+            if (hopeless & sbb(move_from(moves[i]))) continue;
             if (FrontierTry(pos, candidate(pos, moves[i]), alpha, beta, any_legal)) return beta;
+        }
     }
 
     if (!any_legal) return IsKingSafe(pos, pos.turn) ? 0 : -SCORE_INF;

@@ -10,6 +10,7 @@
 #include "chess/masks.h"
 #include "chess/utility.h"
 #include "eval/eval.h"
+#include "eval/values.h"
 #include "search/move_ordering.h"
 #include "search/search.h"
 #include "test_util.h"
@@ -104,7 +105,7 @@ Position LinePosition(const std::string& line) {
 }  // namespace
 
 TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
-    int checked = 0, promotions = 0, castles = 0, en_passant = 0;
+    int checked = 0, promotions = 0, castles = 0, en_passant = 0, quiet_bounds = 0;
     for (const std::string& line : RandomGameLines(40, 120, 7, true)) {
         Position pos = LinePosition(line);
         Move moves[MAX_MOVES];
@@ -141,6 +142,15 @@ TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
                                               p.phase};
             };
             ASSERT_EQ(fields(given), fields(next)) << line << " " << MoveText(m);
+            // A quiet move never gains more than the bound the search trusts.
+            const bool castle = move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
+            if (!move_capture(m) && !move_is_promotion(m) && !castle) {
+                const Color us = pos.turn;
+                const Square ori = move_from(m), dst = move_to(m);
+                ASSERT_LE(TABLE_MG[us][piece][dst] - TABLE_MG[us][piece][ori], QUIET_GAIN_MG[us][piece][ori]);
+                ASSERT_LE(TABLE_EG[us][piece][dst] - TABLE_EG[us][piece][ori], QUIET_GAIN_EG[us][piece][ori]);
+                quiet_bounds++;
+            }
             checked++;
             promotions += move_is_promotion(m);
             castles += move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
@@ -152,12 +162,14 @@ TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
     EXPECT_GT(promotions, 20);
     EXPECT_GT(castles, 20);
     EXPECT_GT(en_passant, 0);
+    EXPECT_GT(quiet_bounds, 3000);
 }
 
 // The staged lists of a frontier node: the legal captures (less the king's
 // captures of pieces the other king guards) are those of the full list, and the
 // two quiet batches hold its quiet moves in its order.
 TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
+    std::mt19937_64 rng(17);
     int positions = 0, guarded_king_captures = 0;
     std::vector<std::string> lines = RandomGameLines(40, 120, 5, true);
     lines.push_back("8/8/8/8/8/3k4/3p4/3K4 w - - 0 1|");  // Kxd2 is pseudo-legal only in the capture list
@@ -186,9 +198,17 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
             guarded_king_captures += guarded;
             if (!guarded && legal(part[i])) staged_captures.push_back(part[i]);
         }
+        // A batch for some pieces only is the full batch less the others' moves.
+        const BB movers = pos.colors[pos.turn] & rng();
         for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
             const uint32_t quiets = GenerateQuiets(pos, part, batch);
             staged_quiets.insert(staged_quiets.end(), part, part + quiets);
+            std::vector<Move> expected, some;
+            for (uint32_t i = 0; i < quiets; i++)
+                if (movers & sbb(move_from(part[i]))) expected.push_back(part[i]);
+            const uint32_t few = GenerateQuiets(pos, part, batch, movers);
+            some.assign(part, part + few);
+            ASSERT_EQ(some, expected) << line;
         }
         ASSERT_EQ(staged_quiets, full_quiets) << line;
         std::sort(full_captures.begin(), full_captures.end());
