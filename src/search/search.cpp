@@ -168,17 +168,22 @@ int Frontier(const Position& pos, int alpha, int beta) {
         if (FrontierTry(pos, candidate(pos, moves, scores, count, i), alpha, beta, any_legal)) return beta;
     }
 
-    // Then the quiet moves, the cheap batch first.
+    // Then the quiet moves, the cheap batch first. Once a legal move is in
+    // hand, the pieces found hopeless are passed over; they stay hopeless as
+    // alpha rises.
     BB hopeless = 0;
+    bool masked = false;
+    const auto mask = [&] {
+        if (any_legal && !masked) {
+            hopeless = HopelessMovers(pos, alpha);
+            masked = true;
+        }
+    };
     for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
-        bool masked = any_legal;
-        if (masked) hopeless = HopelessMovers(pos, alpha);
+        mask();
         count = GenerateQuiets(pos, moves, batch, ~hopeless);
         for (uint32_t i = 0; i < count; i++) {
-            if (any_legal && !masked) {
-                hopeless = HopelessMovers(pos, alpha);
-                masked = true;
-            }
+            mask();
             if (hopeless & sbb(move_from(moves[i]))) continue;
             if (FrontierTry(pos, candidate(pos, moves[i]), alpha, beta, any_legal)) return beta;
         }
