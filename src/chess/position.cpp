@@ -168,11 +168,6 @@ void position_free(Position& pos) {
     pos.hash = nullptr;
 }
 
-void apply(Position& out, const Position& pos, Move move) {
-    const PieceType victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
-    apply(out, pos, move, square_piece(pos, move_from(move)), victim);
-}
-
 void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
     assert(&out != &pos);
     const Color us = pos.turn;

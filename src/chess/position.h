@@ -2,6 +2,7 @@
 // repetition and attack queries.
 #pragma once
 
+#include "chess/move.h"
 #include "chess/types.h"
 #include "chess/zobrist.h"
 #include "eval/values.h"
@@ -89,10 +90,15 @@ inline void remove_piece(Position& pos, Color color, Square sq, PieceType type) 
 
 // Plays move on pos into out (copy-make); pos is not changed. The move must fit
 // the position, as every generated move does.
-void apply(Position& out, const Position& pos, Move move);
-// The same for a caller that has already looked up the moving piece and the
-// captured one (PAWN for en passant; ignored when the move captures nothing).
+// The caller gives the moving piece and the captured one (PAWN for en
+// passant; ignored when the move captures nothing).
 void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim);
+// The same, looking both pieces up on the board.
+inline void apply(Position& out, const Position& pos, Move move) {
+    PieceType victim = NO_PIECE;
+    if (move_capture(move)) victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
+    apply(out, pos, move, square_piece(pos, move_from(move)), victim);
+}
 // Plays a space-separated list of move texts on pos. Every 4- or 5-character
 // token must name a legal move of the position reached so far, and the list
 // must fit the hash history; otherwise nothing is played and false is given.
