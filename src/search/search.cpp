@@ -125,16 +125,16 @@ inline bool FrontierTry(const Position& pos, const Candidate& c, int& alpha, int
     return false;
 }
 
-// Our pieces none of whose quiet moves can lift the evaluation above alpha:
-// once the node has a legal move they cannot change it, and need not even be
-// generated. Pawns about to promote and a king that may still castle change
-// more than QUIET_GAIN counts, so they are always kept.
-BB HopelessMovers(const Position& pos, int alpha) {
+// The pieces of the given types none of whose quiet moves can lift the
+// evaluation above alpha: once the node has a legal move they cannot change
+// it, and need not even be generated. Pawns about to promote and a king that
+// may still castle change more than QUIET_GAIN counts, so they are kept.
+BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType last) {
     const Color us = pos.turn;
     const int64_t p = pos.phase < 24 ? pos.phase : 24;
     const int64_t room = int64_t(alpha) - Evaluate(pos);
     BB hopeless = 0;
-    for (uint32_t t = PAWN; t <= KING; t++) {
+    for (uint32_t t = first; t <= last; t++) {
         BB set = pos.pieces[t] & pos.colors[us];
         while (set) {
             const Square s = lsbpop(set);
@@ -169,21 +169,18 @@ int Frontier(const Position& pos, int alpha, int beta) {
     }
 
     // Then the quiet moves, the cheap batch first. Once a legal move is in
-    // hand, the pieces found hopeless are passed over; they stay hopeless as
-    // alpha rises.
-    BB hopeless = 0;
-    bool masked = false;
-    const auto mask = [&] {
-        if (any_legal && !masked) {
-            hopeless = HopelessMovers(pos, alpha);
-            masked = true;
-        }
-    };
+    // hand, the batch's hopeless pieces are passed over.
     for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
-        mask();
+        const PieceType first = batch == QUIET_PAWNS_KNIGHTS ? PAWN : BISHOP;
+        const PieceType last = batch == QUIET_PAWNS_KNIGHTS ? KNIGHT : KING;
+        bool masked = any_legal;
+        BB hopeless = masked ? HopelessMovers(pos, alpha, first, last) : 0;
         count = GenerateQuiets(pos, moves, batch, ~hopeless);
         for (uint32_t i = 0; i < count; i++) {
-            mask();
+            if (any_legal && !masked) {
+                hopeless = HopelessMovers(pos, alpha, first, last);
+                masked = true;
+            }
             if (hopeless & sbb(move_from(moves[i]))) continue;
             if (FrontierTry(pos, candidate(pos, moves[i]), alpha, beta, any_legal)) return beta;
         }
