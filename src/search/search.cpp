@@ -181,8 +181,12 @@ int Frontier(const Position& pos, int alpha, int beta) {
                 hopeless = HopelessMovers(pos, alpha, first, last);
                 masked = true;
             }
-            if (hopeless & sbb(move_from(moves[i]))) continue;
-            if (FrontierTry(pos, candidate(pos, moves[i]), alpha, beta, any_legal)) return beta;
+            const Square ori = move_from(moves[i]);
+            if (hopeless & sbb(ori)) continue;
+            // The first batch moves only pawns and knights.
+            PieceType piece = (pos.pieces[PAWN] & sbb(ori)) ? PAWN : KNIGHT;
+            if (batch == QUIET_KING_SLIDERS) piece = square_piece(pos, ori);
+            if (FrontierTry(pos, {moves[i], piece, NO_PIECE}, alpha, beta, any_legal)) return beta;
         }
     }
 
