@@ -210,13 +210,12 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
         } else if (piece == ROOK) {
             // Only a rook leaving the mover's own corner costs a right: a white
             // rook that reached a8 has nothing to do with White's castling on a1.
-            static const Square QUEEN_ROOK_HOME[2] = {A1, A8};
-            static const Square KING_ROOK_HOME[2] = {H1, H8};
-            if (ori == QUEEN_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
-            if (ori == KING_ROOK_HOME[us]) out.castling[us] &= ~CASTLE_KING_SIDE;
+            if (ori == CASTLING_ROOK_ORI[us][0]) out.castling[us] &= ~CASTLE_KING_SIDE;
+            if (ori == CASTLING_ROOK_ORI[us][1]) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
         }
-        if ((us == WHITE && dst == H8) || (us == BLACK && dst == H1)) out.castling[nus] &= ~CASTLE_KING_SIDE;
-        if ((us == WHITE && dst == A8) || (us == BLACK && dst == A1)) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
+        // Whatever lands on the opponent's rook corner takes that right away.
+        if (dst == CASTLING_ROOK_ORI[nus][0]) out.castling[nus] &= ~CASTLE_KING_SIDE;
+        if (dst == CASTLING_ROOK_ORI[nus][1]) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
     }
 
     out.turn = nus;
