@@ -133,6 +133,7 @@ BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType las
     const Color us = pos.turn;
     const int64_t p = pos.phase < 24 ? pos.phase : 24;
     const int64_t room = int64_t(alpha) - Evaluate(pos);
+    if (room < 0) return 0;  // every bound is at least 0
     BB hopeless = 0;
     for (uint32_t t = first; t <= last; t++) {
         BB set = pos.pieces[t] & pos.colors[us];
