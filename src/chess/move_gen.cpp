@@ -63,10 +63,15 @@ Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
     const BB east = (color == WHITE ? pawns << 9 : pawns >> 7) & nus & NOT_FILE_A;
     const int west_offset = color == WHITE ? 7 : -9;
     const int east_offset = color == WHITE ? 9 : -7;
-    moves = BuildPawnMoves(moves, west & OTHER_RANKS, west_offset, CAPTURE);
-    moves = BuildPawnMoves(moves, east & OTHER_RANKS, east_offset, CAPTURE);
-    moves = BuildPawnPromotionMoves(moves, west & PROMOTION_RANKS, west_offset, CAPTURE);
-    moves = BuildPawnPromotionMoves(moves, east & PROMOTION_RANKS, east_offset, CAPTURE);
+    // Most positions have no pawn capture at all, and fewer a promoting one.
+    if (west | east) {
+        moves = BuildPawnMoves(moves, west & OTHER_RANKS, west_offset, CAPTURE);
+        moves = BuildPawnMoves(moves, east & OTHER_RANKS, east_offset, CAPTURE);
+        if ((west | east) & PROMOTION_RANKS) {
+            moves = BuildPawnPromotionMoves(moves, west & PROMOTION_RANKS, west_offset, CAPTURE);
+            moves = BuildPawnPromotionMoves(moves, east & PROMOTION_RANKS, east_offset, CAPTURE);
+        }
+    }
     // The enemy pawn table at the en-passant square holds the squares from
     // which our pawns attack it; row NO_SQUARE is empty.
     BB capturers = pawns & ATTACKS_PAWN[1 - color][ep_square];
