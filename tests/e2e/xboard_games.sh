@@ -19,7 +19,9 @@
 # Each game runs in its own xboard process under xvfb-run and timeout, so a hung or crashed
 # game is reported and the next one still starts clean. The run fails when the engine plays
 # an illegal move, loses on time, crashes, quits or exits badly, or a game does not finish;
-# results themselves are not judged. Every game leaves OUTDIR/game-N/ with game.pgn,
+# results themselves are not judged. A game fairymax forfeits on time tested nothing and is
+# played again, up to twice; only a game that never ends cleanly fails the run. Every game
+# leaves OUTDIR/game-N/ (the last attempt; earlier ones in game-N.attempt-K/) with game.pgn,
 # polyglot.log (the UCI conversation), xboard.debug (everything xboard saw) and xboard.out.
 # Needs xboard, polyglot, fairymax, xvfb and xauth: see install_deps.sh next to this file.
 # fairymax.sh next to this file is the opponent; FAIRYMAX=/path overrides the binary it runs.
@@ -118,8 +120,8 @@ game_problems() {
         if ((lost)); then
             echo "engine lost on time: {$comment}"
         elif [[ "$result" != 1/2-1/2 ]]; then
-            # A game fairymax forfeits is usually one it crashed in, and it tested nothing.
-            echo "opponent lost on time, so the game proves little: {$comment} (see xboard.debug)"
+            # A game fairymax forfeits (it crashed, or hung in a deep search) tested nothing.
+            echo "$INCONCLUSIVE: opponent lost on time, so the game proves little: {$comment} (see xboard.debug)"
         fi
     fi
     # Polyglot resigns for an engine whose move it finds illegal; xboard's own check words it differently.
@@ -160,9 +162,9 @@ stop_game() {
 }
 trap stop_game INT TERM
 
-failed=0
-for ((n = 1; n <= games; n++)); do
-    dir="$outdir/game-$n"
+# Plays game n into $dir; sets colour, status and secs.
+play_game() {
+    local n="$1"
     mkdir -p "$dir/home"
     # One opponent of each colour per pair of games: xboard's first engine takes White.
     adapter="polyglot -noini -log true -lf \"$dir/polyglot.log\"$polyglot_extra -ec \"%fcp\" -ed \"%fd\""
@@ -191,9 +193,28 @@ for ((n = 1; n <= games; n++)); do
     # ignores EOF, an orphaned Xvfb) dies with it instead of haunting the next game.
     kill -KILL -- "-$game_pid" 2>/dev/null
     secs=$(($(date +%s) - start))
+}
 
-    problems=$(game_problems "$colour" "$dir" "$status")
-    summary=$(grep -o '{[^{}]*} *\(1-0\|0-1\|1/2-1/2\|\*\) *$' <(tr '\n' ' ' <"$dir/game.pgn" 2>/dev/null) || true)
+INCONCLUSIVE="inconclusive"
+max_attempts=3
+failed=0
+for ((n = 1; n <= games; n++)); do
+    for ((attempt = 1; attempt <= max_attempts; attempt++)); do
+        dir="$outdir/game-$n"
+        rm -rf "$dir"
+        play_game "$n"
+        problems=$(game_problems "$colour" "$dir" "$status")
+        summary=$(grep -o '{[^{}]*} *\(1-0\|0-1\|1/2-1/2\|\*\) *$' <(tr '\n' ' ' <"$dir/game.pgn" 2>/dev/null) || true)
+        # Only a game whose every problem is the opponent's forfeit is played again.
+        if [[ -n "$problems" && $attempt -lt $max_attempts ]] && ! grep -qv "^$INCONCLUSIVE:" <<<"$problems"; then
+            echo "game $n (engine $colour, ${secs}s): replayed ${summary}"
+            sed 's/^/    /' <<<"$problems"
+            rm -rf "$dir.attempt-$attempt"
+            mv "$dir" "$dir.attempt-$attempt"
+            continue
+        fi
+        break
+    done
     if [[ -n "$problems" ]]; then
         failed=$((failed + 1))
         echo "game $n (engine $colour, ${secs}s): FAIL ${summary}"

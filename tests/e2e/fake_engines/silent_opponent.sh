@@ -1,0 +1,4 @@
+#!/bin/sh
+# Fake opponent for the harness self-test, standing in for fairymax: it never answers,
+# so it loses every game on time, as a fairymax that crashed or hung would.
+exec sleep 100000 </dev/null
