@@ -24,4 +24,13 @@ extern BB RINGS[64][8];
 // (the last square of a line never can, so the board edges are masked off).
 extern BB BAB[64][6];
 
+// The first occupied square met walking out from s along line (one line of
+// RAYS[s], holding at least one square of occ), as a set of one square.
+inline BB first_on_line(Square s, BB line, BB occ) {
+    for (int offset = 1;; offset++) {
+        const BB met = RINGS[s][offset] & line & occ;
+        if (met) return met;
+    }
+}
+
 void init_masks();

@@ -16,6 +16,13 @@ inline Square move_to(Move m) { return static_cast<Square>((m >> 6) & 63); }
 inline uint32_t move_type(Move m) { return m >> 12; }
 inline uint32_t move_capture(Move m) { return (m >> 14) & 1; }
 inline bool move_is_promotion(Move m) { return (m >> 15) & 1; }
+// The square whose piece a capture by mover removes: the destination, or for
+// en passant the square behind it, beside the capturing pawn.
+inline Square move_capture_square(Move m, Color mover) {
+    const Square dst = move_to(m);
+    if (move_type(m) != EP_CAPTURE) return dst;
+    return static_cast<Square>(mover == WHITE ? dst - 8 : dst + 8);
+}
 inline PieceType move_promote(Move m) {
     return static_cast<PieceType>(move_type(m) - 7 - 4 * move_capture(m));
 }

@@ -113,13 +113,8 @@ template <bool QUIETS, bool CAPTURES>
             enemies &= ~unblocked;
             if (!enemies) {
                 // One line to walk: it ends at its first occupied square.
-                for (int offset = 1;; offset++) {
-                    const BB reached = RINGS[piece][offset] & unblocked;
-                    if (reached & ~empty) {
-                        if (reached & nus) *moves++ = move_make(piece, lsb(reached), CAPTURE);
-                        break;
-                    }
-                }
+                const BB first = first_on_line(piece, unblocked, ~empty);
+                if (first & nus) *moves++ = move_make(piece, lsb(first), CAPTURE);
                 continue;
             }
             while (enemies) {

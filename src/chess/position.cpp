@@ -183,10 +183,7 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
     Hash hash = *pos.hash;
 
     if (move_capture(move)) {
-        // The en-passant victim stands behind the destination, beside the pawn.
-        const Square target_square =
-            flag == EP_CAPTURE ? static_cast<Square>(us == WHITE ? dst - 8 : dst + 8) : dst;
-        remove_piece(out, hash, nus, target_square, victim);
+        remove_piece(out, hash, nus, move_capture_square(move, us), victim);
     } else if (flag == DOUBLE_PUSH) {
         ep = static_cast<Square>(us == WHITE ? ori + 8 : ori - 8);
     } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
@@ -297,12 +294,7 @@ bool IsKingSafe(const Position& pos, Color color) {
     // Most often every hazard stands on one line: the first piece met on it
     // decides.
     const BB line = RAYS[king][lsb(potential_hazards)];
-    if (!(potential_hazards & ~line)) {
-        for (int offset = 1;; offset++) {
-            const BB met = RINGS[king][offset] & line & occ;
-            if (met) return !(met & potential_hazards);
-        }
-    }
+    if (!(potential_hazards & ~line)) return !(first_on_line(king, line, occ) & potential_hazards);
 
     // Walk outward ring by ring: the first piece met on each open line either
     // is a slider of that line's kind (check) or closes the line.

@@ -93,11 +93,15 @@ inline void remove_piece(Position& pos, Color color, Square sq, PieceType type) 
 // The caller gives the moving piece and the captured one (PAWN for en
 // passant; ignored when the move captures nothing).
 void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim);
+// The piece move takes: PAWN for en passant, NO_PIECE for a move that
+// captures nothing.
+inline PieceType captured_piece(const Position& pos, Move move) {
+    if (!move_capture(move)) return NO_PIECE;
+    return move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
+}
 // The same, looking both pieces up on the board.
 inline void apply(Position& out, const Position& pos, Move move) {
-    PieceType victim = NO_PIECE;
-    if (move_capture(move)) victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
-    apply(out, pos, move, square_piece(pos, move_from(move)), victim);
+    apply(out, pos, move, square_piece(pos, move_from(move)), captured_piece(pos, move));
 }
 // Plays a space-separated list of move texts on pos. Every 4- or 5-character
 // token must name a legal move of the position reached so far, and the list

@@ -36,7 +36,7 @@ inline int EvaluateAfter(const Position& pos, Move move, PieceType piece, PieceT
     uint32_t phase = pos.phase;
 
     if (move_capture(move)) {
-        const Square at = flag == EP_CAPTURE ? static_cast<Square>(us == WHITE ? dst - 8 : dst + 8) : dst;
+        const Square at = move_capture_square(move, us);
         mg_them -= TABLE_MG[them][victim][at];
         eg_them -= TABLE_EG[them][victim][at];
         phase -= PHASE[victim];

@@ -47,9 +47,7 @@ struct Candidate {
 };
 
 inline Candidate candidate(const Position& pos, Move move) {
-    PieceType victim = NO_PIECE;
-    if (move_capture(move)) victim = move_type(move) == EP_CAPTURE ? PAWN : square_piece(pos, move_to(move));
-    return {move, square_piece(pos, move_from(move)), victim};
+    return {move, square_piece(pos, move_from(move)), captured_piece(pos, move)};
 }
 
 // The same for the i-th move of a list that ScoreMoves has scored (count > 1):
