@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "bit/bit.h"
 #include "chess/masks.h"
@@ -20,8 +21,11 @@ namespace {
 
 constexpr size_t HISTORY_BYTES = HISTORY_SLOTS * sizeof(Hash);
 
+// The language's own aligned allocation: the same call on every platform.
+constexpr std::align_val_t HISTORY_ALIGNMENT{HISTORY_BYTES};
+
 Hash* history_alloc() {
-    void* block = aligned_alloc(HISTORY_BYTES, HISTORY_BYTES);
+    void* block = ::operator new(HISTORY_BYTES, HISTORY_ALIGNMENT, std::nothrow);
     if (!block) {
         fputs("tarvik: out of memory for the hash history\n", stderr);
         exit(1);
@@ -164,7 +168,7 @@ Position position() {
 
 void position_free(Position& pos) {
     if (!pos.hash) return;
-    free(history_start(pos.hash));
+    ::operator delete(history_start(pos.hash), HISTORY_ALIGNMENT);
     pos.hash = nullptr;
 }
 
