@@ -37,22 +37,20 @@ inline void CheckAcceptedPosition(const Position& pos) {
         FuzzRequire(popcount(pos.colors[c]) <= 16, "at most 16 pieces a side");
         FuzzRequire(pos.castling[c] <= (CASTLE_KING_SIDE | CASTLE_QUEEN_SIDE), "castling bits");
     }
-    FuzzRequire(!(pos.pieces[PAWN] & 0xFF000000000000FFULL), "no pawn on rank 1 or 8");
-    const Color them = static_cast<Color>(1 - pos.turn);
+    FuzzRequire(!(pos.pieces[PAWN] & PROMOTION_RANKS), "no pawn on rank 1 or 8");
+    const Color them = opponent(pos.turn);
     const Square their_king = lsb(pos.pieces[KING] & pos.colors[them]);
     const Square our_king = lsb(pos.pieces[KING] & pos.colors[pos.turn]);
     FuzzRequire(IsKingSafe(pos, them), "side not to move not in check");
     FuzzRequire(!(ATTACKS_KING[our_king] & sbb(their_king)), "kings not adjacent");
 
-    static const Square KING_HOME[2] = {E1, E8};
-    static const Square ROOK_HOME[2][2] = {{H1, A1}, {H8, A8}};
     for (uint32_t c = WHITE; c <= BLACK; c++) {
         const BB own = pos.colors[c];
-        if (pos.castling[c]) FuzzRequire(pos.pieces[KING] & own & sbb(KING_HOME[c]), "castling king at home");
+        if (pos.castling[c]) FuzzRequire(pos.pieces[KING] & own & sbb(CASTLING[c][0].king_from), "castling king at home");
         if (pos.castling[c] & CASTLE_KING_SIDE)
-            FuzzRequire(pos.pieces[ROOK] & own & sbb(ROOK_HOME[c][0]), "castling rook at home");
+            FuzzRequire(pos.pieces[ROOK] & own & sbb(CASTLING[c][0].rook_from), "castling rook at home");
         if (pos.castling[c] & CASTLE_QUEEN_SIDE)
-            FuzzRequire(pos.pieces[ROOK] & own & sbb(ROOK_HOME[c][1]), "castling rook at home");
+            FuzzRequire(pos.pieces[ROOK] & own & sbb(CASTLING[c][1].rook_from), "castling rook at home");
     }
 
     if (pos.ep_square != NO_SQUARE) {

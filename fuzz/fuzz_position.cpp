@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // test after a move leaves the enemy king out.
     Move captures[MAX_CAPTURES];
     const uint32_t capture_count = GenerateCaptures(pos, captures);
-    const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - pos.turn));
+    const BB attacked = GenerateAttackBoard(pos, opponent(pos.turn));
     std::vector<Move> legal_captures[2];
     for (int list = 0; list < 2; list++) {
         const Move* from = list ? captures : moves;

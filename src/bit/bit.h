@@ -1,10 +1,14 @@
-// Bit primitives on 64-bit boards: lowest-set-bit extraction.
+// Bit primitives on 64-bit boards: lowest-set-bit extraction and counting.
 #pragma once
 
 #include <cassert>
 #include <cstdint>
 
-#include "chess/types.h"
+// A set of squares: bit n stands for square n (a1 = 0, h1 = 7, a8 = 56, h8 = 63).
+using BB = uint64_t;
+
+// Here a square is only the index of a bit; the board vocabulary names them.
+enum Square : uint32_t;
 
 // Every loop over a bitboard takes squares lowest first through these two, so
 // the generated move order (and every tie-break that keeps the first of equal

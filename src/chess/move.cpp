@@ -38,7 +38,7 @@ Move move_parse(const Position& pos, const char* text) {
             case 'q': piece = QUEEN; break;
             default: return NULL_MOVE;
         }
-        return move_make(ori, dst, piece + (f1 == f2 ? 7 : 11));
+        return move_make(ori, dst, promotion_flag(static_cast<PieceType>(piece), f1 != f2));
     }
 
     const PieceType moving = square_piece(pos, ori);

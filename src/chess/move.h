@@ -13,7 +13,7 @@ inline Move move_make(uint32_t ori, uint32_t dst, uint32_t flag) {
 }
 inline Square move_from(Move m) { return static_cast<Square>(m & 63); }
 inline Square move_to(Move m) { return static_cast<Square>((m >> 6) & 63); }
-inline uint32_t move_type(Move m) { return m >> 12; }
+inline MoveFlag move_type(Move m) { return static_cast<MoveFlag>(m >> 12); }
 inline uint32_t move_capture(Move m) { return (m >> 14) & 1; }
 inline bool move_is_promotion(Move m) { return (m >> 15) & 1; }
 // The square whose piece a capture by mover removes: the destination, or for
@@ -23,9 +23,8 @@ inline Square move_capture_square(Move m, Color mover) {
     if (move_type(m) != EP_CAPTURE) return dst;
     return static_cast<Square>(mover == WHITE ? dst - 8 : dst + 8);
 }
-inline PieceType move_promote(Move m) {
-    return static_cast<PieceType>(move_type(m) - 7 - 4 * move_capture(m));
-}
+// The new piece of a promotion: flag bits 0-1 count from the knight.
+inline PieceType move_promote(Move m) { return static_cast<PieceType>(KNIGHT + (move_type(m) & 3)); }
 
 // Reads a 4- or 5-character move text against pos. The board only decides the
 // flag (castling, double push, en passant, capture); legality is not checked.

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
 constexpr BB OTHER_RANKS = 0x00FFFFFFFFFFFF00ULL;
 constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
 constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
@@ -41,7 +40,8 @@ inline Move* BuildPawnMoves(Move* moves, BB targets, int offset, uint32_t flag) 
 inline Move* BuildPawnPromotionMoves(Move* moves, BB targets, int offset, uint32_t flag) {
     while (targets) {
         const Square t = lsbpop(targets);
-        for (uint32_t piece = 0; piece < 4; piece++) *moves++ = move_make(t - offset, t, flag + 8 + piece);
+        for (uint32_t piece = KNIGHT; piece <= QUEEN; piece++)
+            *moves++ = move_make(t - offset, t, promotion_flag(static_cast<PieceType>(piece), flag == CAPTURE));
     }
     return moves;
 }
@@ -74,23 +74,20 @@ Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
     }
     // The enemy pawn table at the en-passant square holds the squares from
     // which our pawns attack it; row NO_SQUARE is empty.
-    BB capturers = pawns & ATTACKS_PAWN[1 - color][ep_square];
+    BB capturers = pawns & ATTACKS_PAWN[opponent(color)][ep_square];
     while (capturers) *moves++ = move_make(lsbpop(capturers), ep_square, EP_CAPTURE);
     return moves;
 }
 
 Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupied, BB attacked) {
-    static const Square KING_POS[2] = {E1, E8};
-    static const Square KING_CASTLE_POS[2] = {G1, G8};
-    static const Square QUEEN_CASTLE_POS[2] = {C1, C8};
     static const BB KING_BLOCKERS[2] = {0x60ULL, 0x6000000000000000ULL};
     static const BB QUEEN_BLOCKERS[2] = {0xEULL, 0x0E00000000000000ULL};
     static const BB QUEEN_ATTACKERS[2] = {0xCULL, 0x0C00000000000000ULL};
     if ((rights & CASTLE_KING_SIDE) && !(KING_BLOCKERS[color] & (occupied | attacked)))
-        *moves++ = move_make(KING_POS[color], KING_CASTLE_POS[color], KING_CASTLE);
+        *moves++ = move_make(CASTLING[color][0].king_from, CASTLING[color][0].king_to, KING_CASTLE);
     // b1/b8 must be empty but may be attacked: the king never crosses it.
     if ((rights & CASTLE_QUEEN_SIDE) && !(QUEEN_BLOCKERS[color] & occupied) && !(QUEEN_ATTACKERS[color] & attacked))
-        *moves++ = move_make(KING_POS[color], QUEEN_CASTLE_POS[color], QUEEN_CASTLE);
+        *moves++ = move_make(CASTLING[color][1].king_from, CASTLING[color][1].king_to, QUEEN_CASTLE);
     return moves;
 }
 
@@ -148,7 +145,7 @@ inline Move* GenerateSliderCaptures(Move* moves, const BB* mask, BB pieces, BB e
 uint32_t GenerateMoves(const Position& pos, Move* moves) {
     const Color color = pos.turn;
     const BB us = pos.colors[color];
-    const BB nus = pos.colors[1 - color];
+    const BB nus = pos.colors[opponent(color)];
     const BB occupied = us | nus;
     const BB empty = ~occupied;
     const BB pawns = pos.pieces[PAWN] & us;
@@ -162,7 +159,7 @@ uint32_t GenerateMoves(const Position& pos, Move* moves) {
     end = GeneratePawnCaptures(end, color, pawns, nus, pos.ep_square);
     end = BuildJumperMoves(end, knights, ATTACKS_KNIGHT, empty, QUIET);
     end = BuildJumperMoves(end, knights, ATTACKS_KNIGHT, nus, CAPTURE);
-    const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
+    const BB attacked = GenerateAttackBoard(pos, opponent(color));
     end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
     end = BuildJumperMoves(end, king, ATTACKS_KING, nus & ~attacked, CAPTURE);
     if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
@@ -174,7 +171,7 @@ uint32_t GenerateMoves(const Position& pos, Move* moves) {
 uint32_t GenerateCaptures(const Position& pos, Move* moves) {
     const Color color = pos.turn;
     const BB us = pos.colors[color];
-    const BB nus = pos.colors[1 - color];
+    const BB nus = pos.colors[opponent(color)];
     const BB empty = ~(us | nus);
     Move* end = moves;
 
@@ -190,7 +187,7 @@ uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB m
     const Color color = pos.turn;
     const BB all_us = pos.colors[color];
     const BB us = all_us & movers;
-    const BB nus = pos.colors[1 - color];
+    const BB nus = pos.colors[opponent(color)];
     const BB occupied = all_us | nus;
     const BB empty = ~occupied;
     Move* end = moves;
@@ -202,7 +199,7 @@ uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB m
         const BB king = pos.pieces[KING] & us;
         // The attack map serves only the king.
         if (king) {
-            const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - color));
+            const BB attacked = GenerateAttackBoard(pos, opponent(color));
             end = BuildJumperMoves(end, king, ATTACKS_KING, ~(occupied | attacked), QUIET);
             if (!(king & attacked)) end = GenerateCastlingMoves(end, color, pos.castling[color], occupied, attacked);
         }

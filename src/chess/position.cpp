@@ -78,7 +78,7 @@ Square read_ep_square(const Position& pos, const char* p) {
     const Square ep = sq_from(f, r);
     const BB occupied = pos.colors[WHITE] | pos.colors[BLACK];
     if (occupied & sbb(ep)) return NO_SQUARE;
-    const Color them = static_cast<Color>(1 - pos.turn);
+    const Color them = opponent(pos.turn);
     const Square pawn_sq = pos.turn == WHITE ? static_cast<Square>(ep - 8) : static_cast<Square>(ep + 8);
     const Rank expected = pos.turn == WHITE ? RANK_6 : RANK_3;
     if (r != expected) return NO_SQUARE;
@@ -93,14 +93,11 @@ bool has_piece(const Position& pos, Color c, PieceType t, Square sq) {
 // A right is kept only while its king and rook stand at home; otherwise a
 // castling move would make a rook out of nothing.
 void drop_impossible_castling(Position& pos) {
-    static const Square KING_HOME[2] = {E1, E8};
-    static const Square KING_ROOK[2] = {H1, H8};
-    static const Square QUEEN_ROOK[2] = {A1, A8};
     for (uint32_t c = WHITE; c <= BLACK; c++) {
         const Color color = static_cast<Color>(c);
-        if (!has_piece(pos, color, KING, KING_HOME[c])) pos.castling[c] = 0;
-        if (!has_piece(pos, color, ROOK, KING_ROOK[c])) pos.castling[c] &= ~CASTLE_KING_SIDE;
-        if (!has_piece(pos, color, ROOK, QUEEN_ROOK[c])) pos.castling[c] &= ~CASTLE_QUEEN_SIDE;
+        if (!has_piece(pos, color, KING, CASTLING[c][0].king_from)) pos.castling[c] = 0;
+        if (!has_piece(pos, color, ROOK, CASTLING[c][0].rook_from)) pos.castling[c] &= ~CASTLE_KING_SIDE;
+        if (!has_piece(pos, color, ROOK, CASTLING[c][1].rook_from)) pos.castling[c] &= ~CASTLE_QUEEN_SIDE;
     }
 }
 
@@ -109,12 +106,12 @@ bool playable(const Position& pos) {
         if (popcount(pos.pieces[KING] & pos.colors[c]) != 1) return false;
         if (popcount(pos.colors[c]) > 16) return false;
     }
-    if (pos.pieces[PAWN] & 0xFF000000000000FFULL) return false;
+    if (pos.pieces[PAWN] & PROMOTION_RANKS) return false;
     // IsKingSafe leaves the enemy king out, so touching kings need a test of
     // their own: the side to move could otherwise take the other king.
     if (ATTACKS_KING[lsb(pos.pieces[KING] & pos.colors[WHITE])] & pos.pieces[KING] & pos.colors[BLACK]) return false;
     // The side that just moved may not stand in check: its king could be taken.
-    return IsKingSafe(pos, static_cast<Color>(1 - pos.turn));
+    return IsKingSafe(pos, opponent(pos.turn));
 }
 
 }  // namespace
@@ -175,7 +172,7 @@ void position_free(Position& pos) {
 void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
     assert(&out != &pos);
     const Color us = pos.turn;
-    const Color nus = static_cast<Color>(1 - us);
+    const Color nus = opponent(us);
     const Square ori = move_from(move);
     const Square dst = move_to(move);
     const uint32_t flag = move_type(move);
@@ -192,7 +189,7 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
         ep = static_cast<Square>(us == WHITE ? ori + 8 : ori - 8);
     } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
         const int side = flag == QUEEN_CASTLE;
-        move_piece(out, hash, us, CASTLING_ROOK_ORI[us][side], CASTLING_ROOK_DST[us][side], ROOK);
+        move_piece(out, hash, us, CASTLING[us][side].rook_from, CASTLING[us][side].rook_to, ROOK);
     }
 
     // The edits commute, so a piece that keeps its type moves in one step.
@@ -211,12 +208,12 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
         } else if (piece == ROOK) {
             // Only a rook leaving the mover's own corner costs a right: a white
             // rook that reached a8 has nothing to do with White's castling on a1.
-            if (ori == CASTLING_ROOK_ORI[us][0]) out.castling[us] &= ~CASTLE_KING_SIDE;
-            if (ori == CASTLING_ROOK_ORI[us][1]) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
+            if (ori == CASTLING[us][0].rook_from) out.castling[us] &= ~CASTLE_KING_SIDE;
+            if (ori == CASTLING[us][1].rook_from) out.castling[us] &= ~CASTLE_QUEEN_SIDE;
         }
         // Whatever lands on the opponent's rook corner takes that right away.
-        if (dst == CASTLING_ROOK_ORI[nus][0]) out.castling[nus] &= ~CASTLE_KING_SIDE;
-        if (dst == CASTLING_ROOK_ORI[nus][1]) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
+        if (dst == CASTLING[nus][0].rook_from) out.castling[nus] &= ~CASTLE_KING_SIDE;
+        if (dst == CASTLING[nus][1].rook_from) out.castling[nus] &= ~CASTLE_QUEEN_SIDE;
     }
 
     out.turn = nus;
@@ -284,7 +281,7 @@ bool IsKingSafe(const Position& pos, Color color) {
     if (!own_king) return true;
     const Square king = lsb(own_king);
     const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
-    const BB enemy = pos.colors[1 - color];
+    const BB enemy = pos.colors[opponent(color)];
 
     if (pos.pieces[PAWN] & enemy & ATTACKS_PAWN[color][king]) return false;
     if (pos.pieces[KNIGHT] & enemy & ATTACKS_KNIGHT[king]) return false;

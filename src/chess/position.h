@@ -13,9 +13,6 @@
 // size, so its start is the slot pointer rounded down: the release never has to
 // trust a walk back to a zero slot (a real hash can be 0 too).
 constexpr int HISTORY_SLOTS = 2048;
-// Plies the search may add on top of the game moves: 255 main-search plies and
-// a capture sequence (every capture removes one of at most 32 pieces).
-constexpr int MAX_SEARCH_PLIES = 255 + 64;
 // Game moves accepted after one import, so that the deepest search still fits.
 // A protocol line of 8191 characters holds at most 1638 move tokens.
 constexpr int MAX_GAME_MOVES = HISTORY_SLOTS - 2 - MAX_SEARCH_PLIES;

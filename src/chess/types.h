@@ -4,8 +4,7 @@
 
 #include <cstdint>
 
-// A set of squares: bit n stands for square n (a1 = 0, h1 = 7, a8 = 56, h8 = 63).
-using BB = uint64_t;
+#include "bit/bit.h"
 
 // Zobrist hash of piece types on squares only: no colour, side, castling or
 // en-passant key, so positions with the same placement hash alike.
@@ -28,13 +27,21 @@ enum Square : uint32_t {
 enum File : uint32_t { FILE_A, FILE_B, FILE_C, FILE_D, FILE_E, FILE_F, FILE_G, FILE_H, NO_FILE };
 enum Rank : uint32_t { RANK_1, RANK_2, RANK_3, RANK_4, RANK_5, RANK_6, RANK_7, RANK_8, NO_RANK };
 
-// The opponent of c is 1 - c.
 enum Color : uint32_t { WHITE, BLACK };
+
+constexpr Color opponent(Color c) { return static_cast<Color>(c ^ 1); }
 
 // A piece on the board is the pair (colour, type): one bit in pieces[type] and
 // the same bit in colors[colour]. NO_PIECE marks an empty square and a
 // character that is not a piece letter.
 enum PieceType : uint32_t { PAWN, KNIGHT, BISHOP, ROOK, QUEEN, KING, NO_PIECE };
+
+// The phase at and above which the evaluation is all middlegame: the start
+// position's sum of PHASE. Material can exceed it after promotions.
+constexpr uint32_t PHASE_MAX = 24;
+
+// Ranks 1 and 8: a pawn arriving there promotes, and none may stand there.
+constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
 
 // Move: 16 bits.
 //   bits  0-5   origin square
@@ -64,12 +71,29 @@ enum MoveFlag : uint32_t {
 
 constexpr Move NULL_MOVE = 0;
 
-// Castling rights bits of castling[colour].
+// A promotion's flag is the promotion base (plus CAPTURE for a capture) plus
+// the new piece counted from the knight.
+constexpr MoveFlag promotion_flag(PieceType piece, bool capture) {
+    return static_cast<MoveFlag>(uint32_t(KNIGHT_PROMOTION) + (capture ? uint32_t(CAPTURE) : 0u) + (piece - KNIGHT));
+}
+
+// Castling rights bits of castling[colour]: bit `side` for side 0 (king side)
+// and 1 (queen side).
 constexpr uint32_t CASTLE_KING_SIDE = 1;
 constexpr uint32_t CASTLE_QUEEN_SIDE = 2;
-// The rook's move in castling: [colour][0 king side, 1 queen side].
-inline constexpr Square CASTLING_ROOK_ORI[2][2] = {{H1, A1}, {H8, A8}};
-inline constexpr Square CASTLING_ROOK_DST[2][2] = {{F1, D1}, {F8, D8}};
+// Where king and rook stand before and after castling, by [colour][side].
+struct CastlingSquares {
+    Square king_from, king_to, rook_from, rook_to;
+};
+inline constexpr CastlingSquares CASTLING[2][2] = {
+    {{E1, G1, H1, F1}, {E1, C1, A1, D1}},
+    {{E8, G8, H8, F8}, {E8, C8, A8, D8}},
+};
+
+// The deepest main search; the capture search may go up to 64 plies further
+// (every capture removes one of at most 32 pieces a side).
+constexpr uint32_t MAX_DEPTH = 255;
+constexpr uint32_t MAX_SEARCH_PLIES = MAX_DEPTH + 64;
 
 // The board state passed around by the whole engine; copied whole to make a move.
 // Invariants kept by the piece edits: the six pieces sets are disjoint, the two
@@ -84,7 +108,7 @@ struct Position {
     Hash* hash;             // this position's slot in the shared hash history
     int32_t eval_mg[2];     // sum of TABLE_MG over that side's pieces
     int32_t eval_eg[2];     // sum of TABLE_EG over that side's pieces
-    uint32_t phase;         // sum of PHASE over all pieces; 24 at the start, never capped
+    uint32_t phase;         // sum of PHASE over all pieces; PHASE_MAX at the start, never capped
 };
 
 // Capacity of a generated move list. With at most 16 pieces a side (all other

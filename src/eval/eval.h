@@ -7,17 +7,17 @@
 
 namespace detail {
 inline int blend(int mg, int eg, uint32_t phase) {
-    const uint32_t p = phase < 24 ? phase : 24;
-    const uint32_t q = 24 - p;
+    const uint32_t p = phase < PHASE_MAX ? phase : PHASE_MAX;
+    const uint32_t q = PHASE_MAX - p;
     return mg * int(p) + eg * int(q);
 }
 }  // namespace detail
 
-// 24 times the phase-interpolated table score: the blend is never divided, so
+// PHASE_MAX times the phase-interpolated table score: the blend is never divided, so
 // one table unit in the side's favour evaluates to 24.
 inline int Evaluate(const Position& pos) {
     const Color us = pos.turn;
-    const Color them = static_cast<Color>(1 - us);
+    const Color them = opponent(us);
     return detail::blend(pos.eval_mg[us] - pos.eval_mg[them], pos.eval_eg[us] - pos.eval_eg[them], pos.phase);
 }
 
@@ -27,7 +27,7 @@ inline int Evaluate(const Position& pos) {
 // passant), ignored for a move that captures nothing.
 inline int EvaluateAfter(const Position& pos, Move move, PieceType piece, PieceType victim) {
     const Color us = pos.turn;
-    const Color them = static_cast<Color>(1 - us);
+    const Color them = opponent(us);
     const Square ori = move_from(move);
     const Square dst = move_to(move);
     const uint32_t flag = move_type(move);
@@ -42,7 +42,7 @@ inline int EvaluateAfter(const Position& pos, Move move, PieceType piece, PieceT
         phase -= PHASE[victim];
     } else if (flag == KING_CASTLE || flag == QUEEN_CASTLE) {
         const int side = flag == QUEEN_CASTLE;
-        const Square from = CASTLING_ROOK_ORI[us][side], to = CASTLING_ROOK_DST[us][side];
+        const Square from = CASTLING[us][side].rook_from, to = CASTLING[us][side].rook_to;
         mg_us += TABLE_MG[us][ROOK][to] - TABLE_MG[us][ROOK][from];
         eg_us += TABLE_EG[us][ROOK][to] - TABLE_EG[us][ROOK][from];
     }

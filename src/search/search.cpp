@@ -129,7 +129,7 @@ inline bool FrontierTry(const Position& pos, const Candidate& c, int& alpha, int
 // may still castle change more than QUIET_GAIN counts, so they are kept.
 BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType last) {
     const Color us = pos.turn;
-    const int64_t p = pos.phase < 24 ? pos.phase : 24;
+    const int64_t p = pos.phase < PHASE_MAX ? pos.phase : PHASE_MAX;
     const int64_t room = int64_t(alpha) - Evaluate(pos);
     if (room < 0) return 0;  // every bound is at least 0
     BB hopeless = 0;
@@ -137,11 +137,10 @@ BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType las
         BB set = pos.pieces[t] & pos.colors[us];
         while (set) {
             const Square s = lsbpop(set);
-            if (QUIET_GAIN_MG[us][t][s] * p + QUIET_GAIN_EG[us][t][s] * (24 - p) <= room) hopeless |= sbb(s);
+            if (QUIET_GAIN_MG[us][t][s] * p + QUIET_GAIN_EG[us][t][s] * (PHASE_MAX - p) <= room) hopeless |= sbb(s);
         }
     }
-    static const BB BEFORE_PROMOTION[2] = {0x00FF000000000000ULL, 0x000000000000FF00ULL};
-    hopeless &= ~(pos.pieces[PAWN] & BEFORE_PROMOTION[us]);
+    hopeless &= ~(pos.pieces[PAWN] & (us == WHITE ? shift_down(PROMOTION_RANKS) : shift_up(PROMOTION_RANKS)));
     if (pos.castling[us]) hopeless &= ~pos.pieces[KING];
     return hopeless;
 }
@@ -157,7 +156,7 @@ int Frontier(const Position& pos, int alpha, int beta) {
     Move moves[MAX_MOVES];
     uint32_t scores[MAX_CAPTURES];
     bool any_legal = false;
-    const BB their_king = pos.pieces[KING] & pos.colors[1 - pos.turn];
+    const BB their_king = pos.pieces[KING] & pos.colors[opponent(pos.turn)];
     const BB guarded = their_king ? ATTACKS_KING[lsb(their_king)] : 0;
     uint32_t count = GenerateCaptures(pos, moves);
     uint32_t scored = ScoreMoves(pos, moves, scores, count);

@@ -9,7 +9,6 @@
 // Mate score; a draw is 0. -SCORE_INF is the root window's lower end, so
 // every score can be negated.
 constexpr int SCORE_INF = 2147483647;
-constexpr uint32_t MAX_DEPTH = 255;
 // Budget meaning "no time given".
 constexpr uint32_t NO_BUDGET = 4294967295u;
 

@@ -190,7 +190,7 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
                 full_captures.push_back(all[i]);
         }
 
-        const BB their_king = pos.pieces[KING] & pos.colors[1 - pos.turn];
+        const BB their_king = pos.pieces[KING] & pos.colors[opponent(pos.turn)];
         const uint32_t captures = GenerateCaptures(pos, part);
         for (uint32_t i = 0; i < captures; i++) {
             const bool guarded =
