@@ -10,7 +10,7 @@
 #include "chess/position.h"
 #include "fuzz_check.h"
 #include "search/search.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzInit();
@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t count = GenerateMoves(pos, moves);
     for (uint32_t i = 0; i < count; i++) {
         Position next;
-        apply(next, pos, moves[i]);
-        if (!IsKingSafe(next, pos.turn)) continue;
+        if (!apply_legal(next, pos, moves[i])) continue;
         CheckAcceptedPosition(next);
         char text[8] = {};
         FILE* f = fmemopen(text, sizeof text - 1, "w");
@@ -66,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!move_capture(from[i])) continue;
             if (square_piece(pos, move_from(from[i])) == KING && (attacked & sbb(move_to(from[i])))) continue;
             Position next;
-            apply(next, pos, from[i]);
-            if (IsKingSafe(next, pos.turn)) legal_captures[list].push_back(from[i]);
+            if (apply_legal(next, pos, from[i])) legal_captures[list].push_back(from[i]);
         }
         std::sort(legal_captures[list].begin(), legal_captures[list].end());
     }

@@ -9,7 +9,7 @@
 
 #include "chess/position.h"
 #include "fuzz_check.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "chess/position.h"
 #include "misc/misc.h"
 #include "search/search.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 

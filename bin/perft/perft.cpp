@@ -21,8 +21,7 @@ uint64_t Perft(const Position& pos, int depth) {
     uint64_t nodes = 0;
     Position next;
     for (uint32_t i = 0; i < count; i++) {
-        apply(next, pos, moves[i]);
-        if (!IsKingSafe(next, pos.turn)) continue;
+        if (!apply_legal(next, pos, moves[i])) continue;
         nodes += depth <= 1 ? 1 : Perft(next, depth - 1);
     }
     return nodes;
@@ -52,8 +51,7 @@ int RunDepth(int depth, const char* fen, bool divide) {
         const uint32_t count = GenerateMoves(pos, moves);
         Position next;
         for (uint32_t i = 0; i < count; i++) {
-            apply(next, pos, moves[i]);
-            if (!IsKingSafe(next, pos.turn)) continue;
+            if (!apply_legal(next, pos, moves[i])) continue;
             const uint64_t n = depth == 1 ? 1 : Perft(next, depth - 1);
             move_print(moves[i]);
             printf(" %" PRIu64 "\n", n);

@@ -6,7 +6,7 @@
 
 #include "chess/position.h"
 #include "misc/misc.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "chess/position.h"
 #include "chess/utility.h"
 
 const char* const SQUARES[64] = {
@@ -22,37 +21,30 @@ const char PIECE_CHARS[7] = "pnbrqk";
 Move move_parse(const Position& pos, const char* text) {
     const size_t len = strlen(text);
     if (len != 4 && len != 5) return NULL_MOVE;
-    const File f1 = sq_filec(text[0]), f2 = sq_filec(text[2]);
-    const Rank r1 = sq_rankc(text[1]), r2 = sq_rankc(text[3]);
-    if (f1 == NO_FILE || f2 == NO_FILE || r1 == NO_RANK || r2 == NO_RANK) return NULL_MOVE;
-    const Square ori = sq_from(f1, r1);
-    const Square dst = sq_from(f2, r2);
-    if (ori == dst) return NULL_MOVE;
+    const Square ori = square_parse(text);
+    const Square dst = square_parse(text + 2);
+    if (ori == NO_SQUARE || dst == NO_SQUARE || ori == dst) return NULL_MOVE;
 
+    // A promotion's flag comes from the text alone: a change of file captures.
     if (len == 5) {
-        uint32_t piece;
-        switch (text[4]) {
-            case 'n': piece = KNIGHT; break;
-            case 'b': piece = BISHOP; break;
-            case 'r': piece = ROOK; break;
-            case 'q': piece = QUEEN; break;
-            default: return NULL_MOVE;
-        }
-        return move_make(ori, dst, promotion_flag(static_cast<PieceType>(piece), f1 != f2));
+        const PieceType piece = piece_from(text[4]);
+        if (piece < KNIGHT || piece > QUEEN) return NULL_MOVE;
+        return move_make(ori, dst, promotion_flag(piece, sq_file(ori) != sq_file(dst)));
     }
 
-    const PieceType moving = square_piece(pos, ori);
-    const bool occupied = square_piece(pos, dst) != NO_PIECE;
+    // The board tells the rest, colour-blind: what stands on the origin and
+    // whether the target is occupied.
+    const bool occupied = (pos.colors[WHITE] | pos.colors[BLACK]) & sbb(dst);
     uint32_t flag = occupied ? CAPTURE : QUIET;
-    if (moving == KING) {
-        if (strcmp(text, "e1g1") == 0 || strcmp(text, "e8g8") == 0)
-            flag = KING_CASTLE;
-        else if (strcmp(text, "e1c1") == 0 || strcmp(text, "e8c8") == 0)
-            flag = QUEEN_CASTLE;
-    } else if (moving == PAWN) {
-        if (std::abs(int(r1) - int(r2)) > 1)
+    if (pos.pieces[KING] & sbb(ori)) {
+        for (const auto& colour : CASTLING)
+            for (uint32_t side = 0; side < 2; side++)
+                if (ori == colour[side].king_from && dst == colour[side].king_to)
+                    flag = side == 0 ? KING_CASTLE : QUEEN_CASTLE;
+    } else if (pos.pieces[PAWN] & sbb(ori)) {
+        if (dist_vertical(ori, dst) > 1)
             flag = DOUBLE_PUSH;
-        else if (f1 != f2 && !occupied)
+        else if (sq_file(ori) != sq_file(dst) && !occupied)
             flag = EP_CAPTURE;
     }
     return move_make(ori, dst, flag);

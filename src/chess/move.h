@@ -26,9 +26,10 @@ inline Square move_capture_square(Move m, Color mover) {
 // The new piece of a promotion: flag bits 0-1 count from the knight.
 inline PieceType move_promote(Move m) { return static_cast<PieceType>(KNIGHT + (move_type(m) & 3)); }
 
-// Reads a 4- or 5-character move text against pos. The board only decides the
-// flag (castling, double push, en passant, capture); legality is not checked.
-// Gives NULL_MOVE for text that names no squares or no promotion piece.
+// Reads a 4- or 5-character move text against pos: squares and promotion
+// letter in either case. The board only decides the flag (castling, double
+// push, en passant, capture); legality is not checked. Gives NULL_MOVE for
+// text that names no squares or no promotion piece.
 Move move_parse(const Position& pos, const char* text);
 
 // Writes the move's text without a line end; NULL_MOVE prints as "0000".

@@ -1,4 +1,4 @@
-// FEN import, piece edits, copy-make, repetition count and attack detection.
+// The hash history, FEN import, copy-make and the repetition count.
 #include "chess/position.h"
 
 #include <cassert>
@@ -8,9 +8,9 @@
 #include <new>
 
 #include "bit/bit.h"
+#include "chess/attacks.h"
 #include "chess/masks.h"
 #include "chess/move.h"
-#include "chess/move_gen.h"
 #include "chess/utility.h"
 #include "chess/zobrist.h"
 #include "eval/values.h"
@@ -71,11 +71,9 @@ const char* read_board(Position& pos, const char* p) {
 // The en-passant field counts only when a capture there is possible in
 // principle: an empty square just passed over by an enemy pawn.
 Square read_ep_square(const Position& pos, const char* p) {
-    const File f = sq_filec(p[0]);
-    if (f == NO_FILE || p[0] < 'a') return NO_SQUARE;
-    const Rank r = sq_rankc(p[1]);
-    if (r == NO_RANK || !(p[2] == '\0' || is_space(p[2]))) return NO_SQUARE;
-    const Square ep = sq_from(f, r);
+    const Square ep = square_parse(p);
+    if (ep == NO_SQUARE || p[0] < 'a' || !(p[2] == '\0' || is_space(p[2]))) return NO_SQUARE;
+    const Rank r = sq_rank(ep);
     const BB occupied = pos.colors[WHITE] | pos.colors[BLACK];
     if (occupied & sbb(ep)) return NO_SQUARE;
     const Color them = opponent(pos.turn);
@@ -221,52 +219,6 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
     assert(position_consistent(out));
 }
 
-namespace {
-
-// The legal move of pos that the text names, or NULL_MOVE. Origin, target and
-// promotion piece must match; the promotion letter may be in either case.
-Move find_legal_move(const Position& pos, const char* text, size_t len) {
-    const File f1 = sq_filec(text[0]), f2 = sq_filec(text[2]);
-    const Rank r1 = sq_rankc(text[1]), r2 = sq_rankc(text[3]);
-    if (f1 == NO_FILE || f2 == NO_FILE || r1 == NO_RANK || r2 == NO_RANK) return NULL_MOVE;
-    const Square ori = sq_from(f1, r1), dst = sq_from(f2, r2);
-    PieceType promotion = NO_PIECE;
-    if (len == 5) {
-        promotion = piece_from(text[4]);
-        if (promotion == NO_PIECE || promotion == PAWN || promotion == KING) return NULL_MOVE;
-    }
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    for (uint32_t i = 0; i < count; i++) {
-        const Move m = moves[i];
-        if (move_from(m) != ori || move_to(m) != dst) continue;
-        if (move_is_promotion(m) ? move_promote(m) != promotion : promotion != NO_PIECE) continue;
-        Position next;
-        apply(next, pos, m);
-        if (IsKingSafe(next, pos.turn)) return m;
-    }
-    return NULL_MOVE;
-}
-
-}  // namespace
-
-bool apply_moves(Position& pos, char* text) {
-    Position cur = pos;
-    int played = 0;
-    for (char* token = next_token(text); token; token = next_token(text)) {
-        const size_t len = strlen(token);
-        if (len != 4 && len != 5) continue;
-        if (++played > MAX_GAME_MOVES) return false;
-        const Move m = find_legal_move(cur, token, len);
-        if (m == NULL_MOVE) return false;
-        Position next;
-        apply(next, cur, m);
-        cur = next;
-    }
-    pos = cur;
-    return true;
-}
-
 bool is_threefold(const Position& pos) {
     const Hash h = *pos.hash;
     if (h == 0) return false;
@@ -274,68 +226,6 @@ bool is_threefold(const Position& pos) {
     for (const Hash* slot = pos.hash; *slot != 0; slot--)
         if (*slot == h) count++;
     return count > 2;
-}
-
-bool IsKingSafe(const Position& pos, Color color) {
-    const BB own_king = pos.pieces[KING] & pos.colors[color];
-    if (!own_king) return true;
-    const Square king = lsb(own_king);
-    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
-    const BB enemy = pos.colors[opponent(color)];
-
-    if (pos.pieces[PAWN] & enemy & ATTACKS_PAWN[color][king]) return false;
-    if (pos.pieces[KNIGHT] & enemy & ATTACKS_KNIGHT[king]) return false;
-
-    const BB bishops = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & enemy;
-    const BB rooks = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & enemy;
-    BB unblocked = ATTACKS_QUEEN[king];
-    BB potential_hazards = (rooks & ATTACKS_ROOK[king]) | (bishops & ATTACKS_BISHOP[king]);
-    if (!potential_hazards) return true;
-
-    // Most often every hazard stands on one line: the first piece met on it
-    // decides.
-    const BB line = RAYS[king][lsb(potential_hazards)];
-    if (!(potential_hazards & ~line)) return !(first_on_line(king, line, occ) & potential_hazards);
-
-    // Walk outward ring by ring: the first piece met on each open line either
-    // is a slider of that line's kind (check) or closes the line.
-    for (int offset = 1; offset <= 7 && potential_hazards; offset++) {
-        BB blockers = unblocked & RINGS[king][offset] & occ;
-        if (blockers & potential_hazards) return false;
-        while (blockers) {
-            const Square bb = lsbpop(blockers);
-            unblocked &= ~RAYS[king][bb];
-            potential_hazards &= ~RAYS[king][bb];
-        }
-    }
-    return true;
-}
-
-BB GenerateAttackBoard(const Position& pos, Color color) {
-    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
-    const BB own = pos.colors[color];
-    BB attacks = 0;
-
-    BB set = pos.pieces[PAWN] & own;
-    while (set) attacks |= ATTACKS_PAWN[color][lsbpop(set)];
-    set = pos.pieces[KNIGHT] & own;
-    while (set) attacks |= ATTACKS_KNIGHT[lsbpop(set)];
-    set = pos.pieces[KING] & own;
-    while (set) attacks |= ATTACKS_KING[lsbpop(set)];
-
-    // Blockers and beyond: start from the empty-board set and cut away what
-    // lies behind every occupied square that can block.
-    for (uint32_t type = BISHOP; type <= QUEEN; type++) {
-        set = pos.pieces[type] & own;
-        while (set) {
-            const Square s = lsbpop(set);
-            BB piece_attacks = ATTACKS[type][s];
-            BB blockers = BAB[s][type] & occ;
-            while (blockers) piece_attacks &= ~XRAYS[s][lsbpop(blockers)];
-            attacks |= piece_attacks;
-        }
-    }
-    return attacks;
 }
 
 bool position_consistent(const Position& pos) {

@@ -2,9 +2,12 @@
 // repetition and attack queries.
 #pragma once
 
+#include "chess/attacks.h"
 #include "chess/move.h"
 #include "chess/types.h"
 #include "chess/zobrist.h"
+// The record keeps its evaluation sums up to date on every piece edit, so the
+// value tables sit below the position although the evaluation sits above it.
 #include "eval/values.h"
 
 // The hash history shared by all positions derived from one import. Slot 0
@@ -100,20 +103,20 @@ inline PieceType captured_piece(const Position& pos, Move move) {
 inline void apply(Position& out, const Position& pos, Move move) {
     apply(out, pos, move, square_piece(pos, move_from(move)), captured_piece(pos, move));
 }
-// Plays a space-separated list of move texts on pos. Every 4- or 5-character
-// token must name a legal move of the position reached so far, and the list
-// must fit the hash history; otherwise nothing is played and false is given.
-bool apply_moves(Position& pos, char* text);
+// The one definition of a legal move: made, it leaves the mover's own king
+// unattacked. Plays move into out either way and tells whether it was legal.
+inline bool apply_legal(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
+    apply(out, pos, move, piece, victim);
+    return IsKingSafe(out, pos.turn);
+}
+inline bool apply_legal(Position& out, const Position& pos, Move move) {
+    apply(out, pos, move);
+    return IsKingSafe(out, pos.turn);
+}
 
 // True when the current hash occurs at least three times back to the start of
 // the history (every slot, whichever side was to move).
 bool is_threefold(const Position& pos);
-
-// True when no enemy pawn, knight, bishop, rook or queen attacks color's king
-// (the enemy king is not considered); true as well when color has no king.
-bool IsKingSafe(const Position& pos, Color color);
-// Every square attacked by a piece of color on the current occupancy.
-BB GenerateAttackBoard(const Position& pos, Color color);
 
 // Debug aid: recomputes every derived field and checks the invariants.
 bool position_consistent(const Position& pos);

@@ -37,6 +37,15 @@ inline Rank sq_rankc(char c) {
     return NO_RANK;
 }
 
+// The square named by two characters (file, rank; the file in either case), or
+// NO_SQUARE.
+inline Square square_parse(const char* text) {
+    const File f = sq_filec(text[0]);
+    if (f == NO_FILE) return NO_SQUARE;
+    const Rank r = sq_rankc(text[1]);
+    return r == NO_RANK ? NO_SQUARE : sq_from(f, r);
+}
+
 inline PieceType piece_from(char c) {
     switch (c | 0x20) {
         case 'p': return PAWN;

@@ -60,8 +60,7 @@ inline Candidate candidate(const Position& pos, const Move* moves, const uint32_
 
 // Makes the move into new_pos and tells whether it is legal.
 inline bool MakeMove(const Position& pos, const Candidate& c, Position& new_pos) {
-    apply(new_pos, pos, c.move, c.piece, c.victim);
-    return IsKingSafe(new_pos, pos.turn);
+    return apply_legal(new_pos, pos, c.move, c.piece, c.victim);
 }
 
 // The stand-pat score of the position the move leads to, without making it.

@@ -106,8 +106,7 @@ std::vector<std::string> LegalTexts(const Position& pos) {
     std::vector<std::string> texts;
     for (uint32_t i = 0; i < count; i++) {
         Position next;
-        apply(next, pos, moves[i]);
-        if (!IsKingSafe(next, pos.turn)) continue;
+        if (!apply_legal(next, pos, moves[i])) continue;
         char text[8];
         FILE* f = fmemopen(text, sizeof text, "w");
         move_print(moves[i], f);

@@ -153,6 +153,10 @@ TEST(MoveTest, ParseFlagsFromTheBoard) {
         {"4k3/8/4n3/4P3/8/8/8/4K3 w - - 0 1", "e5e6", CAPTURE},
         {"4k3/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7e8q", QUEEN_PROMOTION},
         {"4k3/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7e8r", ROOK_PROMOTION},
+        // Squares and the promotion letter read in either case.
+        {"4k3/4P3/8/8/8/8/8/4K3 w - - 0 1", "E7E8Q", QUEEN_PROMOTION},
+        {"4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1", "E1G1", KING_CASTLE},
+        {"r3k2r/8/8/8/8/8/8/4K3 b kq - 0 1", "e8C8", QUEEN_CASTLE},
         // The promotion flag comes from the text alone, not the board.
         {"4k3/4P3/8/8/8/8/8/4K3 w - - 0 1", "e7d8n", KNIGHT_PROMOTION_CAPTURE},
         {"4k3/4P3/8/8/8/8/8/4K3 w - - 0 1", "a2b1b", BISHOP_PROMOTION_CAPTURE},
@@ -174,7 +178,7 @@ TEST(MoveTest, ParseFlagsFromTheBoard) {
 // rather than a move built from out-of-range values.
 TEST(MoveTest, ParseRefusesMalformedText) {
     Position pos = position();
-    for (const char* text : {"", "e2", "e2e", "e2e4qq", "0000", "e0e4", "e2e9", "i2i4", "e2@4", "e2e2", "e7e8Q",
+    for (const char* text : {"", "e2", "e2e", "e2e4qq", "0000", "e0e4", "e2e9", "i2i4", "e2@4", "e2e2", "e7e8K",
                              "e7e8k", "e7e8p", "e7e8x", "e7e8 "}) {
         EXPECT_EQ(move_parse(pos, text), NULL_MOVE) << '"' << text << '"';
     }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "test_util.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 

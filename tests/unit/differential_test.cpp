@@ -263,8 +263,7 @@ bool CheckPosition(const Position& pos, const Board& ref, const std::string& lin
     const uint32_t capture_count = GenerateCaptures(pos, moves);
     std::vector<Move> captures;
     for (uint32_t i = 0; i < capture_count; i++) {
-        apply(child, pos, moves[i]);
-        if (!IsKingSafe(child, pos.turn)) continue;
+        if (!apply_legal(child, pos, moves[i])) continue;
         if (std::binary_search(expected_captures.begin(), expected_captures.end(), moves[i]))
             captures.push_back(moves[i]);
         else if (!(square_piece(pos, move_from(moves[i])) == KING && NextToEnemyKing(pos, moves[i])))

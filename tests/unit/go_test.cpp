@@ -7,7 +7,7 @@
 
 #include "search/search.h"
 #include "test_util.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 

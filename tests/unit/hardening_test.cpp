@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "test_util.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 

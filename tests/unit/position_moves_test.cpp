@@ -1,13 +1,15 @@
 // Tests of the move list of the "position" command: long games are replayed
 // exactly, and illegal or malformed move text refuses the whole command
 // without touching the current game.
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "test_util.h"
-#include "uci.h"
+#include "uci/uci.h"
 
 namespace {
 
@@ -18,10 +20,8 @@ Move LegalMove(const Position& pos, const std::string& text) {
     Move moves[MAX_MOVES];
     const uint32_t count = GenerateMoves(pos, moves);
     Position next;
-    for (uint32_t i = 0; i < count; i++) {
-        apply(next, pos, moves[i]);
-        if (IsKingSafe(next, pos.turn) && MoveText(moves[i]) == text) return moves[i];
-    }
+    for (uint32_t i = 0; i < count; i++)
+        if (apply_legal(next, pos, moves[i]) && MoveText(moves[i]) == text) return moves[i];
     return NULL_MOVE;
 }
 
@@ -181,6 +181,40 @@ TEST(PositionMovesTest, IllegalOrMalformedMoveRefusesTheCommand) {
         EXPECT_EQ(*current.hash, kept_hash) << text;
     }
     position_free(current);
+}
+
+// The move list is read by move_parse and checked against the legal moves:
+// every legal move's text, in either case, names exactly that move, and of all
+// origin-target pairs (with each promotion letter) exactly the legal moves'
+// texts are played.
+TEST(PositionMovesTest, MoveTextNamesExactlyTheLegalMoves) {
+    for (const char* fen : RICH_OPENINGS) {
+        std::mt19937 rng(7);
+        Position root = FenPosition(fen);
+        Position pos = root;
+        for (int ply = 0; ply < 12; ply++) {
+            const Texts legal = LegalMoveTexts(pos);
+            if (legal.empty()) break;
+            for (const std::string& text : legal) {
+                std::string upper = text;
+                for (char& c : upper) c = char(toupper(c));
+                EXPECT_EQ(move_parse(pos, text.c_str()), LegalMove(pos, text)) << fen << " " << text;
+                EXPECT_EQ(move_parse(pos, upper.c_str()), LegalMove(pos, text)) << fen << " " << upper;
+            }
+            for (int from = 0; from < 64; from++)
+                for (int to = 0; to < 64; to++)
+                    for (const char* promotion : {"", "q", "n", "k"}) {
+                        std::string text = std::string(SQUARES[from]) + SQUARES[to] + promotion;
+                        const bool listed = std::find(legal.begin(), legal.end(), text) != legal.end();
+                        Position played = pos;
+                        EXPECT_EQ(apply_moves(played, text.data()), listed) << fen << " " << text;
+                    }
+            Position next;
+            apply(next, pos, LegalMove(pos, legal[rng() % legal.size()]));
+            pos = next;
+        }
+        position_free(root);
+    }
 }
 
 // The history must hold the game and the deepest search after it, so a longer

@@ -30,8 +30,7 @@ int RefQuiesce(const Position& pos, int alpha, int beta) {
     Position next;
     for (uint32_t i = 0; i < count; i++) {
         PickMove(moves, scores, count, i);
-        apply(next, pos, moves[i]);
-        if (!IsKingSafe(next, pos.turn)) continue;
+        if (!apply_legal(next, pos, moves[i])) continue;
         const int val = -RefQuiesce(next, -beta, -alpha);
         if (val >= beta) return beta;
         if (val > alpha) alpha = val;
@@ -53,8 +52,7 @@ int RefNegamax(Move* best, const Position& pos, uint32_t depth, int alpha, int b
     Position next;
     for (uint32_t i = 0; i < count; i++) {
         PickMove(moves, scores, count, i);
-        apply(next, pos, moves[i]);
-        if (!IsKingSafe(next, pos.turn)) continue;
+        if (!apply_legal(next, pos, moves[i])) continue;
         any_legal = true;
         const int val = -RefNegamax(&child_best, next, depth - 1, -beta, -alpha);
         if (val > b_val) {
@@ -180,8 +178,7 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
         std::vector<Move> full_captures, full_quiets, staged_captures, staged_quiets;
         Position next;
         auto legal = [&](Move m) {
-            apply(next, pos, m);
-            return IsKingSafe(next, pos.turn);
+            return apply_legal(next, pos, m);
         };
         for (uint32_t i = 0; i < count; i++) {
             if (!move_capture(all[i]))

@@ -49,10 +49,8 @@ inline std::vector<std::string> LegalMoveTexts(const Position& pos) {
     const uint32_t count = GenerateMoves(pos, moves);
     std::vector<std::string> out;
     Position next;
-    for (uint32_t i = 0; i < count; i++) {
-        apply(next, pos, moves[i]);
-        if (IsKingSafe(next, pos.turn)) out.push_back(MoveText(moves[i]));
-    }
+    for (uint32_t i = 0; i < count; i++)
+        if (apply_legal(next, pos, moves[i])) out.push_back(MoveText(moves[i]));
     return out;
 }
 

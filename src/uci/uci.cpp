@@ -1,10 +1,11 @@
 // The UCI front end: reading lines, dispatching commands, "position" and "go".
-#include "uci.h"
+#include "uci/uci.h"
 
 #include <cstring>
 
 #include "chess/position.h"
 #include "chess/move.h"
+#include "chess/move_gen.h"
 #include "chess/utility.h"
 
 namespace {

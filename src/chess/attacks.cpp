@@ -1,0 +1,67 @@
+// Attack queries on a position: is a king attacked, which squares a side attacks.
+#include "chess/attacks.h"
+
+#include "bit/bit.h"
+#include "chess/masks.h"
+
+bool IsKingSafe(const Position& pos, Color color) {
+    const BB own_king = pos.pieces[KING] & pos.colors[color];
+    if (!own_king) return true;
+    const Square king = lsb(own_king);
+    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
+    const BB enemy = pos.colors[opponent(color)];
+
+    if (pos.pieces[PAWN] & enemy & ATTACKS_PAWN[color][king]) return false;
+    if (pos.pieces[KNIGHT] & enemy & ATTACKS_KNIGHT[king]) return false;
+
+    const BB bishops = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & enemy;
+    const BB rooks = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & enemy;
+    BB unblocked = ATTACKS_QUEEN[king];
+    BB potential_hazards = (rooks & ATTACKS_ROOK[king]) | (bishops & ATTACKS_BISHOP[king]);
+    if (!potential_hazards) return true;
+
+    // Most often every hazard stands on one line: the first piece met on it
+    // decides.
+    const BB line = RAYS[king][lsb(potential_hazards)];
+    if (!(potential_hazards & ~line)) return !(first_on_line(king, line, occ) & potential_hazards);
+
+    // Walk outward ring by ring: the first piece met on each open line either
+    // is a slider of that line's kind (check) or closes the line.
+    for (int offset = 1; offset <= 7 && potential_hazards; offset++) {
+        BB blockers = unblocked & RINGS[king][offset] & occ;
+        if (blockers & potential_hazards) return false;
+        while (blockers) {
+            const Square bb = lsbpop(blockers);
+            unblocked &= ~RAYS[king][bb];
+            potential_hazards &= ~RAYS[king][bb];
+        }
+    }
+    return true;
+}
+
+BB GenerateAttackBoard(const Position& pos, Color color) {
+    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
+    const BB own = pos.colors[color];
+    BB attacks = 0;
+
+    BB set = pos.pieces[PAWN] & own;
+    while (set) attacks |= ATTACKS_PAWN[color][lsbpop(set)];
+    set = pos.pieces[KNIGHT] & own;
+    while (set) attacks |= ATTACKS_KNIGHT[lsbpop(set)];
+    set = pos.pieces[KING] & own;
+    while (set) attacks |= ATTACKS_KING[lsbpop(set)];
+
+    // Blockers and beyond: start from the empty-board set and cut away what
+    // lies behind every occupied square that can block.
+    for (uint32_t type = BISHOP; type <= QUEEN; type++) {
+        set = pos.pieces[type] & own;
+        while (set) {
+            const Square s = lsbpop(set);
+            BB piece_attacks = ATTACKS[type][s];
+            BB blockers = BAB[s][type] & occ;
+            while (blockers) piece_attacks &= ~XRAYS[s][lsbpop(blockers)];
+            attacks |= piece_attacks;
+        }
+    }
+    return attacks;
+}
