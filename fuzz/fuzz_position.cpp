@@ -21,13 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The front end sees text up to the first NUL, never past a line end.
     std::vector<char> line(data, data + size);
     line.push_back('\0');
-    Position pos;
-    memset(&pos, 0xA5, sizeof pos);
-    const Position before = pos;
-    if (!UCIPosition(pos, line.data())) {
-        FuzzRequire(memcmp(&pos, &before, sizeof pos) == 0, "refused line leaves the record untouched");
+    Game game;
+    memset(&game.pos, 0xA5, sizeof game.pos);
+    const Position before = game.pos;
+    if (!UCIPosition(game, line.data())) {
+        FuzzRequire(memcmp(&game.pos, &before, sizeof game.pos) == 0 && !game.history,
+                    "refused line leaves the game untouched");
         return 0;
     }
+    const Position& pos = game.pos;
     CheckAcceptedPosition(pos);
 
     // Every legal move of an accepted position must lead to one the engine
@@ -71,6 +73,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FuzzRequire(legal_captures[0] == legal_captures[1], "legal captures agree");
     FindBestMove(pos, NO_BUDGET, 1, FUZZ_SINK);
-    position_free(pos);
     return 0;
 }

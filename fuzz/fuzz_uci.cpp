@@ -55,13 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t text_size = 0;
     FILE* out = open_memstream(&text, &text_size);
     if (!in || !out) abort();
-    Position pos = position();
-    UCILoop(pos, in, out, 2);
+    Game game = NewGame();
+    UCILoop(game, in, out, 2);
     fclose(in);
     fclose(out);
     CheckReplies(text, text_size);
     free(text);
-    CheckAcceptedPosition(pos);
-    position_free(pos);
+    CheckAcceptedPosition(game.pos);
     return 0;
 }

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "chess/move.h"
-#include "chess/position.h"
 #include "misc/misc.h"
 #include "search/search.h"
 #include "uci/uci.h"
@@ -21,7 +20,7 @@ struct BenchPosition {
 };
 
 // Openings, middlegames with tactics, endgames, promotions, a mate and a
-// repetition; depths chosen so the whole run takes several seconds.
+// repetition; depths chosen so the whole run takes about a second.
 const BenchPosition BENCH[] = {
     {"position startpos", 6},
     {"position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6", 6},
@@ -52,25 +51,15 @@ struct Totals {
 // every depth and the wall time to totals.
 bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
     std::string line = command;
-    Position pos;
-    if (!UCIPosition(pos, line.data())) return false;
+    Game game;
+    if (!UCIPosition(game, line.data())) return false;
 
-    // The progress lines show per-depth node counts; sum them from the output.
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* capture = open_memstream(&text, &size);
     const auto start = std::chrono::steady_clock::now();
-    const Move best = FindBestMove(pos, NO_BUDGET, depth, capture);
+    const Move best = FindBestMove(game.pos, NO_BUDGET, depth, stdout, &totals.nodes);
     totals.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fclose(capture);
-
-    for (const char* p = strstr(text, " nodes "); p; p = strstr(p + 1, " nodes ")) totals.nodes += strtoull(p + 7, nullptr, 10);
-    fputs(text, stdout);
-    free(text);
     fputs("bestmove ", stdout);
     move_print(best);
     fputc('\n', stdout);
-    position_free(pos);
     return true;
 }
 

@@ -39,8 +39,9 @@ int Usage() {
 }
 
 int RunDepth(int depth, const char* fen, bool divide) {
+    History history;
     Position pos;
-    if (!import(pos, fen)) {
+    if (!import(pos, history, fen)) {
         fprintf(stderr, "tarvik-perft: refused FEN: %s\n", fen);
         return 2;
     }
@@ -62,7 +63,6 @@ int RunDepth(int depth, const char* fen, bool divide) {
     }
     const double secs = Seconds(start);
     printf("Nodes: %" PRIu64 "\nTime: %.3f s\nNodes/second: %.0f\n", total, secs, secs > 0 ? double(total) / secs : 0.0);
-    position_free(pos);
     return 0;
 }
 
@@ -83,8 +83,9 @@ int RunEpd(const char* path, uint64_t max_nodes) {
         char* fields = strchr(line, ';');
         if (!fields) continue;
         *fields++ = '\0';
+        History history;
         Position pos;
-        if (!import(pos, line)) {
+        if (!import(pos, history, line)) {
             printf("FAIL refused FEN: %s\n", line);
             failed++;
             continue;
@@ -102,7 +103,6 @@ int RunEpd(const char* path, uint64_t max_nodes) {
                 failed++;
             }
         }
-        position_free(pos);
     }
     fclose(file);
     const double secs = Seconds(start);

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "chess/position.h"
 #include "misc/misc.h"
 #include "uci/uci.h"
 
@@ -25,14 +24,16 @@ void ensure_search_stack() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Every reply reaches the GUI at once. A stream's buffering may only be
+    // set before anything is written to it, so this comes first.
+    setbuf(stdout, nullptr);
     ensure_search_stack();
     Init();
-    Position pos = position();
+    Game game = NewGame();
     if (argc > 1 && strcmp(argv[1], "go") == 0) {
         char line[] = "go";
-        UCIGo(pos, line, stdout);
+        UCIGo(game.pos, line, stdout);
     }
-    setbuf(stdout, nullptr);
-    UCILoop(pos, stdin, stdout);
+    UCILoop(game, stdin, stdout);
     return 0;
 }

@@ -34,8 +34,8 @@ Hash* history_alloc() {
     return static_cast<Hash*>(block);
 }
 
-Hash* history_start(Hash* slot) {
-    return reinterpret_cast<Hash*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(HISTORY_BYTES - 1));
+[[maybe_unused]] const Hash* history_start(const Hash* slot) {
+    return reinterpret_cast<const Hash*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(HISTORY_BYTES - 1));
 }
 
 bool is_space(char c) { return c == ' '; }
@@ -114,7 +114,8 @@ bool playable(const Position& pos) {
 
 }  // namespace
 
-bool import(Position& out, const char* fen) {
+bool import(Position& out, History& history, const char* fen) {
+    assert(!history);
     Position pos;
     memset(&pos, 0, sizeof pos);
     Hash scratch = 0;
@@ -146,26 +147,22 @@ bool import(Position& out, const char* fen) {
     if (!playable(pos)) return false;
     drop_impossible_castling(pos);
 
-    Hash* block = history_alloc();
-    block[1] = scratch;
-    pos.hash = block + 1;
+    history.reset(history_alloc());
+    history[1] = scratch;
+    pos.hash = &history[1];
     out = pos;
     return true;
 }
 
-Position position() {
+Position position(History& history) {
     Position pos;
-    const bool ok = import(pos, START_FEN);
+    const bool ok = import(pos, history, START_FEN);
     assert(ok);
     (void)ok;
     return pos;
 }
 
-void position_free(Position& pos) {
-    if (!pos.hash) return;
-    ::operator delete(history_start(pos.hash), HISTORY_ALIGNMENT);
-    pos.hash = nullptr;
-}
+void HistoryRelease::operator()(Hash* block) const { ::operator delete(block, HISTORY_ALIGNMENT); }
 
 void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
     assert(&out != &pos);
@@ -177,6 +174,7 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
     Square ep = NO_SQUARE;
 
     // The child takes the next history slot, starting from the parent's hash.
+    assert(history_start(pos.hash + 1) == history_start(pos.hash));
     out = pos;
     out.hash = pos.hash + 1;
     Hash hash = *pos.hash;

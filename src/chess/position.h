@@ -1,6 +1,8 @@
-// The position record's operations: FEN import, piece edits, making moves,
-// repetition and attack queries.
+// The position record's operations: the hash history and its owner, FEN
+// import, piece edits, making moves and the repetition count.
 #pragma once
+
+#include <memory>
 
 #include "chess/attacks.h"
 #include "chess/move.h"
@@ -13,8 +15,7 @@
 // The hash history shared by all positions derived from one import. Slot 0
 // stays 0 and marks the start; slot 1 holds the imported position's hash; each
 // made move writes the next slot. The block is allocated aligned to its own
-// size, so its start is the slot pointer rounded down: the release never has to
-// trust a walk back to a zero slot (a real hash can be 0 too).
+// size, so the block a slot pointer belongs to is the pointer rounded down.
 constexpr int HISTORY_SLOTS = 2048;
 // Game moves accepted after one import, so that the deepest search still fits.
 // A protocol line of 8191 characters holds at most 1638 move tokens.
@@ -22,13 +23,21 @@ constexpr int MAX_GAME_MOVES = HISTORY_SLOTS - 2 - MAX_SEARCH_PLIES;
 
 extern const char* const START_FEN;
 
-// Reads a FEN text into out and allocates its hash history. Refuses malformed
-// or unplayable text (false), leaving out untouched and allocating nothing.
-bool import(Position& out, const char* fen);
-// The standard start position.
-Position position();
-// Frees the hash history of pos; pos must not be used again until replaced.
-void position_free(Position& pos);
+// The one owner of a history block: positions only point into it, so the owner
+// must outlive the imported position and every position derived from it. The
+// block is released when its owner goes or takes another block, and nowhere
+// else.
+struct HistoryRelease {
+    void operator()(Hash* block) const;
+};
+using History = std::unique_ptr<Hash[], HistoryRelease>;
+
+// Reads a FEN text into out and hands its new hash-history block to history,
+// which must own none yet. Refuses malformed or unplayable text (false),
+// leaving out and history untouched and allocating nothing.
+bool import(Position& out, History& history, const char* fen);
+// The standard start position, its block handed to history as by import.
+Position position(History& history);
 
 // Branch-free: the type's three bits are read from three unions of the piece
 // sets (knight 001, bishop 010, rook 011, queen 100, king 101); an empty

@@ -228,7 +228,7 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     return alpha;
 }
 
-Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FILE* out) {
+Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FILE* out, uint64_t* nodes) {
     const uint32_t threshold = budget / 20;
     Move best = first_legal_move(root);
     if (max_depth > MAX_DEPTH) max_depth = MAX_DEPTH;
@@ -247,6 +247,7 @@ Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FIL
         move_print(best, out);
         fputc('\n', out);
         fflush(out);
+        if (nodes) *nodes += NODES;
 
         if (ms > threshold || score == SCORE_INF || score == -SCORE_INF) break;
     }

@@ -23,4 +23,6 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
 
 // Deepens from depth 1 until a depth takes more than budget / 20 ms, finds a
 // mate score, or reaches max_depth; prints a progress line per depth to out.
-Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth = MAX_DEPTH, FILE* out = stdout);
+// With nodes given, adds each finished depth's node count to it.
+Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth = MAX_DEPTH, FILE* out = stdout,
+                  uint64_t* nodes = nullptr);

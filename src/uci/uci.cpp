@@ -2,6 +2,7 @@
 #include "uci/uci.h"
 
 #include <cstring>
+#include <utility>
 
 #include "chess/position.h"
 #include "chess/move.h"
@@ -41,23 +42,26 @@ bool GetLine(char* buf, FILE* in) {
     return true;
 }
 
-bool UCIPosition(Position& out, char* line) {
-    Position pos;
+Game NewGame() {
+    Game game;
+    game.pos = position(game.history);
+    return game;
+}
+
+bool UCIPosition(Game& out, char* line) {
+    Game game;
     if (strstr(line, "startpos")) {
-        pos = position();
+        game = NewGame();
     } else if (char* fen = strstr(line, "fen")) {
         // The FEN starts after "fen" and one separating character.
-        if (fen[3] == '\0' || !import(pos, fen + 4)) return false;
+        if (fen[3] == '\0' || !import(game.pos, game.history, fen + 4)) return false;
     } else {
         return false;
     }
     if (char* moves = strstr(line, "moves")) {
-        if (moves[5] != '\0' && !apply_moves(pos, moves + 6)) {
-            position_free(pos);
-            return false;
-        }
+        if (moves[5] != '\0' && !apply_moves(game.pos, moves + 6)) return false;
     }
-    out = pos;
+    out = std::move(game);
     return true;
 }
 
@@ -87,7 +91,7 @@ void UCIGo(const Position& pos, char* line, FILE* out, uint32_t max_depth) {
     fflush(out);
 }
 
-bool UCIDispatch(Position& pos, char* line, FILE* out, uint32_t max_depth) {
+bool UCIDispatch(Game& game, char* line, FILE* out, uint32_t max_depth) {
     if (strcmp(line, "uci") == 0) {
         fprintf(out, "id name %s %s avx2 AB\n", ENGINE_NAME, ENGINE_VERSION);
         fprintf(out, "id author %s\n", ENGINE_AUTHOR);
@@ -97,25 +101,20 @@ bool UCIDispatch(Position& pos, char* line, FILE* out, uint32_t max_depth) {
         fputs("readyok\n", out);
         fflush(out);
     } else if (strcmp(line, "ucinewgame") == 0) {
-        position_free(pos);
-        pos = position();
+        game = NewGame();
     } else if (starts_with(line, "position")) {
-        // Build first, release after: a refused command leaves the game as it was.
-        Position next;
-        if (UCIPosition(next, line)) {
-            position_free(pos);
-            pos = next;
-        }
+        // A refused command leaves the game as it was.
+        UCIPosition(game, line);
     } else if (starts_with(line, "go")) {
-        UCIGo(pos, line, out, max_depth);
+        UCIGo(game.pos, line, out, max_depth);
     } else if (strcmp(line, "quit") == 0) {
         return false;
     }
     return true;
 }
 
-void UCILoop(Position& pos, FILE* in, FILE* out, uint32_t max_depth) {
+void UCILoop(Game& game, FILE* in, FILE* out, uint32_t max_depth) {
     char line[LINE_SIZE] = {};
     while (GetLine(line, in))
-        if (!UCIDispatch(pos, line, out, max_depth)) break;
+        if (!UCIDispatch(game, line, out, max_depth)) break;
 }

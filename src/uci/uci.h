@@ -4,8 +4,20 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "chess/position.h"
 #include "chess/types.h"
 #include "search/search.h"
+
+// What the front end keeps between commands: the current position and the
+// history block it owns. A game is replaced whole, never edited in place, so
+// the old block goes with the old game.
+struct Game {
+    History history;
+    Position pos;
+};
+
+// A game at the start position.
+Game NewGame();
 
 // One command line holds at most LINE_SIZE - 1 characters; a longer line
 // arrives in pieces, each handled as a command of its own.
@@ -15,10 +27,10 @@ constexpr int LINE_SIZE = 8192;
 // CRLF). False at the end of input or on a read error.
 bool GetLine(char* buf, FILE* in);
 
-// Builds the position a "position" line describes into out. False, with out
+// Builds the game a "position" line describes into out. False, with out
 // untouched and nothing allocated, when the line names no position or holds
 // malformed or illegal FEN or move text.
-bool UCIPosition(Position& out, char* line);
+bool UCIPosition(Game& out, char* line);
 
 // The time budget in milliseconds that a "go" line grants the side to move:
 // a twentieth of the first own-clock or movetime figure, NO_BUDGET without one.
@@ -31,7 +43,7 @@ uint32_t UCIBudget(const Position& pos, char* line);
 void UCIGo(const Position& pos, char* line, FILE* out, uint32_t max_depth = MAX_DEPTH);
 
 // Handles one command line on the current position. False on "quit".
-bool UCIDispatch(Position& pos, char* line, FILE* out, uint32_t max_depth = MAX_DEPTH);
+bool UCIDispatch(Game& game, char* line, FILE* out, uint32_t max_depth = MAX_DEPTH);
 
 // Reads and handles commands until "quit" or the end of input.
-void UCILoop(Position& pos, FILE* in, FILE* out, uint32_t max_depth = MAX_DEPTH);
+void UCILoop(Game& game, FILE* in, FILE* out, uint32_t max_depth = MAX_DEPTH);

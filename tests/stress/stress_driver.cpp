@@ -119,8 +119,9 @@ std::vector<std::string> LegalTexts(const Position& pos) {
 // A random legal game from the start, cut at MAX_PLIES or where no move is
 // left; gives its move list and the legal replies of its last position.
 std::string RandomGame(uint64_t& rng, std::vector<std::string>& final_legal) {
+    History history;
     Position line[2];
-    line[0] = position();
+    line[0] = position(history);
     std::string moves;
     for (int ply = 0;; ply++) {
         const Position& cur = line[ply & 1];
@@ -133,7 +134,6 @@ std::string RandomGame(uint64_t& rng, std::vector<std::string>& final_legal) {
         apply_moves(next, text.data());
         line[(ply + 1) & 1] = next;
     }
-    position_free(line[0]);
     return moves;
 }
 

@@ -38,7 +38,8 @@ bool Holds(const Position& pos, Color color, PieceType type, Square sq) {
 bool Empty(const Position& pos, Square sq) { return !((pos.colors[WHITE] | pos.colors[BLACK]) & sbb(sq)); }
 
 TEST(ApplyTest, DoublePushThenQuietMove) {
-    Position start = position();
+    History start_history;
+    Position start = position(start_history);
     const Position e4 = Play(start, "e2e4");
     EXPECT_TRUE(Holds(e4, WHITE, PAWN, E4));
     EXPECT_TRUE(Empty(e4, E2));
@@ -58,11 +59,11 @@ TEST(ApplyTest, DoublePushThenQuietMove) {
     // A black double push marks the square above the pawn's origin.
     const Position e5 = Play(Play(nf6, "a2a3"), "e7e5");
     EXPECT_EQ(e5.ep_square, E6);
-    position_free(start);
 }
 
 TEST(ApplyTest, EnPassantRemovesThePawnBehindTheTarget) {
-    Position pos = FenPosition("4k3/3p4/8/4P3/8/8/8/4K3 b - - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "4k3/3p4/8/4P3/8/8/8/4K3 b - - 0 1");
     const Position d5 = Play(pos, "d7d5");
     ASSERT_EQ(d5.ep_square, D6);
     const Position taken = Play(d5, "e5d6");
@@ -70,14 +71,13 @@ TEST(ApplyTest, EnPassantRemovesThePawnBehindTheTarget) {
     EXPECT_TRUE(Empty(taken, D5));
     EXPECT_TRUE(Empty(taken, E5));
     EXPECT_EQ(taken.colors[BLACK], sbb(E8));
-    position_free(pos);
 
-    pos = FenPosition("4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1");
-    const Position black = Play(pos, "d4e3");
+    History black_history;
+    const Position white_passed = FenPosition(black_history, "4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1");
+    const Position black = Play(white_passed, "d4e3");
     EXPECT_TRUE(Holds(black, BLACK, PAWN, E3));
     EXPECT_TRUE(Empty(black, E4));
     EXPECT_EQ(black.colors[WHITE], sbb(E1));
-    position_free(pos);
 }
 
 TEST(ApplyTest, CastlingMovesKingAndRook) {
@@ -93,7 +93,8 @@ TEST(ApplyTest, CastlingMovesKingAndRook) {
         {BLACK, "e8c8", C8, A8, D8},
     };
     for (const Case& c : cases) {
-        Position pos = FenPosition(c.side == WHITE ? "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.side == WHITE ? "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"
                                                    : "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1");
         const Position out = Play(pos, c.move);
         EXPECT_TRUE(Holds(out, c.side, KING, c.king)) << c.move;
@@ -102,7 +103,6 @@ TEST(ApplyTest, CastlingMovesKingAndRook) {
         EXPECT_TRUE(Empty(out, c.side == WHITE ? E1 : E8)) << c.move;
         EXPECT_EQ(out.castling[c.side], 0u) << c.move;
         EXPECT_EQ(out.castling[1 - c.side], 3u) << c.move;
-        position_free(pos);
     }
 }
 
@@ -125,12 +125,12 @@ TEST(ApplyTest, CastlingRightsFollowKingsAndCorners) {
         {"r3k3/8/8/8/8/8/8/4K2R w K - 0 1", 3, "h1h8", 0, 2},
     };
     for (const Case& c : cases) {
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         if (c.black_rights) pos.castling[BLACK] = c.black_rights;
         const Position out = Play(pos, c.move);
         EXPECT_EQ(out.castling[WHITE], c.white_after) << c.fen << " " << c.move;
         EXPECT_EQ(out.castling[BLACK], c.black_after) << c.fen << " " << c.move;
-        position_free(pos);
     }
 }
 
@@ -149,7 +149,8 @@ TEST(ApplyTest, PromotionsChangeTypeHashAndPhase) {
         {"b7b8r", B8, ROOK, 2, NO_PIECE, 2},
         {"b7b8b", B8, BISHOP, 1, NO_PIECE, 2},
     };
-    Position pos = FenPosition("r3k3/1P6/8/8/8/8/8/4K3 w q - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "r3k3/1P6/8/8/8/8/8/4K3 w q - 0 1");
     for (const Case& c : cases) {
         const Position out = Play(pos, c.move);
         EXPECT_TRUE(Holds(out, WHITE, c.type, c.dst)) << c.move;
@@ -161,7 +162,6 @@ TEST(ApplyTest, PromotionsChangeTypeHashAndPhase) {
         EXPECT_EQ(*out.hash, expected) << c.move;
         EXPECT_EQ(out.colors[BLACK], c.captured == NO_PIECE ? sbb(A8) | sbb(E8) : sbb(E8)) << c.move;
     }
-    position_free(pos);
 }
 
 }  // namespace

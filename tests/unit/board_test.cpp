@@ -162,7 +162,8 @@ TEST(MoveTest, ParseFlagsFromTheBoard) {
         {"4k3/4P3/8/8/8/8/8/4K3 w - - 0 1", "a2b1b", BISHOP_PROMOTION_CAPTURE},
     };
     for (const auto& c : cases) {
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         const Move m = move_parse(pos, c.text);
         const std::string text = c.text;
         const Square from = sq_from(sq_filec(text[0]), sq_rankc(text[1]));
@@ -170,19 +171,18 @@ TEST(MoveTest, ParseFlagsFromTheBoard) {
         EXPECT_EQ(move_from(m), from) << c.fen << " " << c.text;
         EXPECT_EQ(move_to(m), to) << c.fen << " " << c.text;
         EXPECT_EQ(move_type(m), c.flag) << c.fen << " " << c.text;
-        position_free(pos);
     }
 }
 
 // Text that names no squares or no promotion piece gives the null move
 // rather than a move built from out-of-range values.
 TEST(MoveTest, ParseRefusesMalformedText) {
-    Position pos = position();
+    History pos_history;
+    Position pos = position(pos_history);
     for (const char* text : {"", "e2", "e2e", "e2e4qq", "0000", "e0e4", "e2e9", "i2i4", "e2@4", "e2e2", "e7e8K",
                              "e7e8k", "e7e8p", "e7e8x", "e7e8 "}) {
         EXPECT_EQ(move_parse(pos, text), NULL_MOVE) << '"' << text << '"';
     }
-    position_free(pos);
 }
 
 }  // namespace

@@ -96,7 +96,8 @@ TEST(Conformance, WholeGameUnderClocks) {
     const int INCREMENT = 50;
     long long clock_ms[2] = {6000, 6000};
     std::string moves;
-    Position pos = position();
+    Game game = NewGame();
+    const Position& pos = game.pos;
     int plies = 0;
     for (; plies < 160; plies++) {
         const std::vector<std::string> legal = LegalMoveTexts(pos);
@@ -119,16 +120,12 @@ TEST(Conformance, WholeGameUnderClocks) {
             << "illegal move " << move << " at ply " << plies;
         moves += " " + move;
         std::string command = "position startpos moves" + moves;
-        Position next;
-        ASSERT_TRUE(UCIPosition(next, command.data()));
-        position_free(pos);
-        pos = next;
+        ASSERT_TRUE(UCIPosition(game, command.data()));
         if (is_threefold(pos)) break;
     }
     RecordProperty("plies", plies);
     EXPECT_TRUE(plies >= 80 || LegalMoveTexts(pos).empty() || is_threefold(pos))
         << "game ended early at ply " << plies << ":" << moves;
-    position_free(pos);
     for (Engine& e : engines) StopEngine(e);
 }
 

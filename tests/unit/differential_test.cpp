@@ -292,13 +292,13 @@ TEST(DifferentialTest, LegalMovesAndMadePositionsMatchReferenceOverRandomGames) 
     std::vector<Move> legal;
     for (int game = 0; game < GAMES; game++) {
         const char* fen = RICH_OPENINGS[game % std::size(RICH_OPENINGS)];
-        Position root = FenPosition(fen);
+        History root_history;
+        Position root = FenPosition(root_history, fen);
         Position pos = root, next;
         Board ref = FromPosition(root);
         std::string line = std::string(fen) + " moves";
         for (int ply = 0; ply < MAX_PLIES; ply++) {
             if (!CheckPosition(pos, ref, line, seen, legal)) {
-                position_free(root);
                 return;
             }
             if (legal.empty()) {
@@ -311,7 +311,6 @@ TEST(DifferentialTest, LegalMovesAndMadePositionsMatchReferenceOverRandomGames) 
             ref = Make(ref, m);
             line += " " + MoveText(m);
         }
-        position_free(root);
     }
     // Not vacuous: the games reach the special moves many times over.
     EXPECT_GT(seen.positions, 20000);

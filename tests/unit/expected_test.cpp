@@ -68,10 +68,9 @@ TEST(ExpectedTest, SearchesReproduceEveryBlock) {
         unsigned depth = 0;
         ASSERT_EQ(sscanf(block.reply[block.reply.size() - 2].c_str(), "info depth %u", &depth), 1);
         std::string command = block.command;
-        Position pos;
-        ASSERT_TRUE(UCIPosition(pos, command.data()));
-        EXPECT_EQ(SearchReply(pos, depth), block.reply);
-        position_free(pos);
+        Game game;
+        ASSERT_TRUE(UCIPosition(game, command.data()));
+        EXPECT_EQ(SearchReply(game.pos, depth), block.reply);
     }
 }
 

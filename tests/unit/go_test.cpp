@@ -53,10 +53,10 @@ TEST(GoBudgetTest, OwnClockOrMovetimeGivesATwentieth) {
         {WHITE_TO_MOVE, "go movetime 99999999999999999999", NO_BUDGET},  // saturates, no wrap
     };
     for (const auto& c : cases) {
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         std::string line = c.line;
         EXPECT_EQ(UCIBudget(pos, line.data()), c.budget) << c.line << " / " << c.fen;
-        position_free(pos);
     }
 }
 
@@ -89,10 +89,10 @@ TEST(GoProtocolTest, MovetimeSearchFromTheStartPosition) {
     if (!progress.empty()) {
         EXPECT_NE(progress.back()[5], "0");
     }
-    Position start = position();
+    History start_history;
+    Position start = position(start_history);
     const std::vector<std::string> legal = LegalMoveTexts(start);
     EXPECT_NE(std::find(legal.begin(), legal.end(), lines.back().substr(9)), legal.end()) << lines.back();
-    position_free(start);
 }
 
 // Any line that begins with "go" searches; the mated root makes each search

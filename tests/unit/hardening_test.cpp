@@ -78,12 +78,12 @@ std::string Replies(const std::string& out) {
 }
 
 // Runs input through the command loop on pos, searches cut at depth 2.
-std::string RunLoop(Position& pos, const std::string& input) {
+std::string RunLoop(Game& game, const std::string& input) {
     char* text = nullptr;
     size_t size = 0;
     FILE* out = open_memstream(&text, &size);
     FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-    UCILoop(pos, in, out, 2);
+    UCILoop(game, in, out, 2);
     fclose(in);
     fclose(out);
     std::string result(text, size);
@@ -93,16 +93,16 @@ std::string RunLoop(Position& pos, const std::string& input) {
 
 TEST(HardeningTest, BadInputLeavesTheRecordByteForByte) {
     for (const BadInput& c : Catalogue()) {
-        Position pos;
+        Game game;
         std::string setup = c.setup;
-        ASSERT_TRUE(UCIPosition(pos, setup.data())) << c.setup;
+        ASSERT_TRUE(UCIPosition(game, setup.data())) << c.setup;
+        const Position& pos = game.pos;
         const Position before = pos;
         const Hash hash = *pos.hash;
-        EXPECT_EQ(Replies(RunLoop(pos, c.input)), c.reply) << c.name;
+        EXPECT_EQ(Replies(RunLoop(game, c.input)), c.reply) << c.name;
         EXPECT_EQ(memcmp(&pos, &before, sizeof pos), 0) << c.name;
         EXPECT_EQ(*pos.hash, hash) << c.name;
         EXPECT_TRUE(position_consistent(pos)) << c.name;
-        position_free(pos);
     }
 }
 

@@ -19,7 +19,8 @@ struct Generated {
 // GenerateMoves (or GenerateCaptures) on a FEN, in generation order; the list
 // is pseudo-legal, nothing is filtered.
 Generated Generate(const char* fen, bool captures_only = false) {
-    Position pos = FenPosition(fen);
+    History pos_history;
+    Position pos = FenPosition(pos_history, fen);
     Move moves[MAX_MOVES];
     const uint32_t count = captures_only ? GenerateCaptures(pos, moves) : GenerateMoves(pos, moves);
     Generated out;
@@ -27,7 +28,6 @@ Generated Generate(const char* fen, bool captures_only = false) {
         out.moves.push_back(moves[i]);
         out.texts.push_back(MoveText(moves[i]));
     }
-    position_free(pos);
     return out;
 }
 
@@ -131,9 +131,9 @@ TEST(MoveGenTest, BlackPawnPushesAndDoublePush) {
 TEST(MoveGenTest, KingStepAlongCheckingLineLeftToLegalityTest) {
     const char* fen = "4r2k/8/8/8/8/8/4K3/8 w - - 0 1";
     EXPECT_EQ(MovesOf(fen), (Texts{"e2d1", "e2e1", "e2f1", "e2d2", "e2f2", "e2d3", "e2f3"}));
-    Position pos = FenPosition(fen);
+    History pos_history;
+    Position pos = FenPosition(pos_history, fen);
     EXPECT_EQ(LegalMoveTexts(pos), (Texts{"e2d1", "e2f1", "e2d2", "e2f2", "e2d3", "e2f3"}));
-    position_free(pos);
 }
 
 TEST(MoveGenTest, CastlingConditions) {
@@ -205,9 +205,9 @@ TEST(AttackTest, IsKingSafe) {
         {"4k3/4P3/8/8/8/8/8/4K3 b - - 0 1", true},     // white pawn e7 does not
     };
     for (const Case& c : cases) {
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         EXPECT_EQ(IsKingSafe(pos, pos.turn), c.safe) << c.fen;
-        position_free(pos);
     }
 }
 
@@ -229,18 +229,18 @@ TEST(AttackTest, IsKingSafeIgnoresKingsAndAnswersTrueWithoutKing) {
 }
 
 TEST(AttackTest, AttackBoards) {
-    Position start = position();
+    History start_history;
+    Position start = position(start_history);
     EXPECT_EQ(GenerateAttackBoard(start, BLACK), (0xFFFFULL << 40) | (0x7EULL << 56));
     EXPECT_EQ(GenerateAttackBoard(start, WHITE), 0xFFFF00ULL | 0x7EULL);
-    position_free(start);
 
     // Occupied squares count when attacked, and the rook's line stops at the
     // king it checks: e3 behind the king stays out.
-    Position check = FenPosition("4r2k/8/8/8/4K3/8/8/8 w - - 0 1");
+    History check_history;
+    Position check = FenPosition(check_history, "4r2k/8/8/8/4K3/8/8/8 w - - 0 1");
     EXPECT_EQ(GenerateAttackBoard(check, BLACK),
               Set({E7, E6, E5, E4, A8, B8, C8, D8, F8, G8, H8, G7, H7}));
     EXPECT_EQ(GenerateAttackBoard(check, WHITE), Set({D3, E3, F3, D4, F4, D5, E5, F5}));
-    position_free(check);
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ TEST(MvvLvaTest, ScoresCapturesByTargetSquare) {
         {"4k3/8/5n2/3pP3/8/8/8/4K3 w - d6 0 1", {{"e5d6", 0}, {"e5f6", 25}}},
     };
     for (const Case& c : cases) {
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         Move moves[MAX_CAPTURES];
         uint32_t scores[MAX_CAPTURES] = {};
         const uint32_t count = GenerateCaptures(pos, moves);
@@ -61,7 +62,6 @@ TEST(MvvLvaTest, ScoresCapturesByTargetSquare) {
         std::map<std::string, uint32_t> got;
         for (uint32_t i = 0; i < count; i++) got[MoveText(moves[i])] = scores[i];
         EXPECT_EQ(got, c.scores) << c.fen;
-        position_free(pos);
     }
 }
 
@@ -97,7 +97,8 @@ TEST(PickMoveTest, TriesBestFirstWithExchangeShuffle) {
 }
 
 TEST(PickMoveTest, CapturesOfAPositionInSearchOrder) {
-    Position pos = FenPosition("r6b/6rk/8/1n1p4/4P3/2N5/1B6/R2QK3 w - - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "r6b/6rk/8/1n1p4/4P3/2N5/1B6/R2QK3 w - - 0 1");
     Move moves[MAX_CAPTURES];
     const uint32_t count = GenerateCaptures(pos, moves);
     std::vector<uint32_t> scores(count, 0);
@@ -107,7 +108,6 @@ TEST(PickMoveTest, CapturesOfAPositionInSearchOrder) {
     for (Move m : TriedOrder(std::vector<Move>(moves, moves + count), scores)) tried.push_back(MoveText(m));
     EXPECT_EQ(generated, (std::vector<std::string>{"e4d5", "c3b5", "c3d5", "a1a8", "d1d5"}));
     EXPECT_EQ(tried, (std::vector<std::string>{"a1a8", "c3b5", "e4d5", "c3d5", "d1d5"}));
-    position_free(pos);
 }
 
 }  // namespace

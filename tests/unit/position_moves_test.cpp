@@ -26,8 +26,8 @@ Move LegalMove(const Position& pos, const std::string& text) {
 }
 
 // Plays the moves one by one with apply, as a GUI's game record would.
-Position Replay(const char* fen, const Texts& moves) {
-    Position pos = fen ? FenPosition(fen) : position();
+Position Replay(History& history, const char* fen, const Texts& moves) {
+    Position pos = fen ? FenPosition(history, fen) : position(history);
     Position next;
     for (const std::string& text : moves) {
         const Move m = LegalMove(pos, text);
@@ -46,7 +46,8 @@ Position Replay(const char* fen, const Texts& moves) {
 Texts RandomGame(uint32_t seed, int plies) {
     for (;; seed++) {
         std::mt19937 rng(seed);
-        Position root = position();
+        History root_history;
+        Position root = position(root_history);
         Position pos = root;
         Texts game;
         while (int(game.size()) < plies) {
@@ -57,7 +58,6 @@ Texts RandomGame(uint32_t seed, int plies) {
             apply(next, pos, LegalMove(pos, game.back()));
             pos = next;
         }
-        position_free(root);
         if (int(game.size()) == plies) return game;
     }
 }
@@ -89,19 +89,17 @@ TEST(PositionMovesTest, LongRandomGameIsReplayedExactly) {
     constexpr int PLIES = 400;
     const Texts game = RandomGame(1, PLIES);
     std::string line = "position startpos moves" + Join(game);
-    Position expected = Replay(nullptr, game);
+    History expected_history;
+    Position expected = Replay(expected_history, nullptr, game);
 
-    Position out{};
+    Game out;
     std::string copy = line;
     ASSERT_TRUE(UCIPosition(out, copy.data()));
-    EXPECT_TRUE(SameGame(out, expected, PLIES));
-    position_free(out);
+    EXPECT_TRUE(SameGame(out.pos, expected, PLIES));
 
-    Position current = position();
+    Game current = NewGame();
     UCIDispatch(current, line.data(), stdout);
-    EXPECT_TRUE(SameGame(current, expected, PLIES));
-    position_free(current);
-    position_free(expected);
+    EXPECT_TRUE(SameGame(current.pos, expected, PLIES));
 }
 
 TEST(PositionMovesTest, AcceptedMoveTexts) {
@@ -130,12 +128,11 @@ TEST(PositionMovesTest, AcceptedMoveTexts) {
     };
     for (const Case& c : cases) {
         std::string line = c.line;
-        Position out{};
+        Game out;
         ASSERT_TRUE(UCIPosition(out, line.data())) << c.line;
-        Position expected = Replay(c.fen, c.moves);
-        EXPECT_TRUE(SameGame(out, expected, int(c.moves.size()))) << c.line;
-        position_free(out);
-        position_free(expected);
+        History expected_history;
+        Position expected = Replay(expected_history, c.fen, c.moves);
+        EXPECT_TRUE(SameGame(out.pos, expected, int(c.moves.size()))) << c.line;
     }
 }
 
@@ -158,29 +155,29 @@ TEST(PositionMovesTest, IllegalOrMalformedMoveRefusesTheCommand) {
         "position startpos moves e2e4 e7e5 e4e5",                      // pawn onto an occupied square
     };
     char played[] = "position startpos moves d2d4 g8f6";
-    Position current = position();
+    Game current = NewGame();
     UCIDispatch(current, played, stdout);
-    const Position kept = current;
-    const Hash kept_hash = *current.hash;
+    const Position kept = current.pos;
+    const Hash kept_hash = *current.pos.hash;
     for (const char* text : lines) {
         // Without its last move the line is accepted: that move is the fault.
         std::string line = text;
         line.resize(line.rfind(' '));
-        Position out{};
+        Game out;
         EXPECT_TRUE(UCIPosition(out, line.data())) << line;
-        position_free(out);
 
         line = text;
-        out = kept;
+        const Hash* kept_block = out.history.get();
+        const Position out_before = out.pos;
         EXPECT_FALSE(UCIPosition(out, line.data())) << text;
-        EXPECT_EQ(memcmp(&out, &kept, sizeof out), 0) << text;
+        EXPECT_EQ(memcmp(&out.pos, &out_before, sizeof out.pos), 0) << text;
+        EXPECT_EQ(out.history.get(), kept_block) << text;
 
         line = text;
         UCIDispatch(current, line.data(), stdout);
-        EXPECT_EQ(memcmp(&current, &kept, sizeof current), 0) << text;
-        EXPECT_EQ(*current.hash, kept_hash) << text;
+        EXPECT_EQ(memcmp(&current.pos, &kept, sizeof kept), 0) << text;
+        EXPECT_EQ(*current.pos.hash, kept_hash) << text;
     }
-    position_free(current);
 }
 
 // The move list is read by move_parse and checked against the legal moves:
@@ -190,7 +187,8 @@ TEST(PositionMovesTest, IllegalOrMalformedMoveRefusesTheCommand) {
 TEST(PositionMovesTest, MoveTextNamesExactlyTheLegalMoves) {
     for (const char* fen : RICH_OPENINGS) {
         std::mt19937 rng(7);
-        Position root = FenPosition(fen);
+        History root_history;
+        Position root = FenPosition(root_history, fen);
         Position pos = root;
         for (int ply = 0; ply < 12; ply++) {
             const Texts legal = LegalMoveTexts(pos);
@@ -213,7 +211,6 @@ TEST(PositionMovesTest, MoveTextNamesExactlyTheLegalMoves) {
             apply(next, pos, LegalMove(pos, legal[rng() % legal.size()]));
             pos = next;
         }
-        position_free(root);
     }
 }
 
@@ -225,12 +222,11 @@ TEST(PositionMovesTest, MoveListLimit) {
     while (int(game.size()) < MAX_GAME_MOVES) game.push_back(shuffle[game.size() % 4]);
 
     std::string line = "position startpos moves" + Join(game);
-    Position out{};
+    Game out;
     ASSERT_TRUE(UCIPosition(out, line.data()));
-    Position expected = Replay(nullptr, game);
-    EXPECT_TRUE(SameGame(out, expected, MAX_GAME_MOVES));
-    position_free(out);
-    position_free(expected);
+    History expected_history;
+    Position expected = Replay(expected_history, nullptr, game);
+    EXPECT_TRUE(SameGame(out.pos, expected, MAX_GAME_MOVES));
 
     line = "position startpos moves" + Join(game) + " " + shuffle[MAX_GAME_MOVES % 4];
     EXPECT_FALSE(UCIPosition(out, line.data()));
@@ -243,9 +239,8 @@ TEST(PositionMovesTest, MoveListLimit) {
 // it would leave the engine playing on a stale position.
 TEST(PositionCommand, CastlingAfterOwnRookVisitsTheFarCorner) {
     std::string line = "position fen 1R6/7k/8/8/8/8/8/R3K3 w Q - 0 1 moves b8a8 h7g7 a8b8 g7h7 e1c1";
-    Position pos;
-    ASSERT_TRUE(UCIPosition(pos, line.data()));
-    EXPECT_EQ(square_piece(pos, C1), KING);
-    EXPECT_EQ(square_piece(pos, D1), ROOK);
-    position_free(pos);
+    Game game;
+    ASSERT_TRUE(UCIPosition(game, line.data()));
+    EXPECT_EQ(square_piece(game.pos, C1), KING);
+    EXPECT_EQ(square_piece(game.pos, D1), ROOK);
 }

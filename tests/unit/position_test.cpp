@@ -24,7 +24,8 @@ Hash BoardHash(const Position& pos) {
 }
 
 TEST(ImportTest, StartPosition) {
-    Position pos = position();
+    History pos_history;
+    Position pos = position(pos_history);
     EXPECT_EQ(pos.turn, WHITE);
     EXPECT_EQ(pos.castling[WHITE], 3u);
     EXPECT_EQ(pos.castling[BLACK], 3u);
@@ -47,7 +48,6 @@ TEST(ImportTest, StartPosition) {
     EXPECT_EQ(square_piece(pos, G8), KNIGHT);
     EXPECT_EQ(square_piece(pos, E4), NO_PIECE);
     EXPECT_TRUE(position_consistent(pos));
-    position_free(pos);
 }
 
 TEST(ImportTest, FieldsOfAcceptedFens) {
@@ -85,8 +85,9 @@ TEST(ImportTest, FieldsOfAcceptedFens) {
         {"4k3/8/8/8/3Pp3/8/8/4K3 b - - 0 1", BLACK, 0, 0, NO_SQUARE},
     };
     for (const auto& c : cases) {
+        History history;
         Position pos{};
-        ASSERT_TRUE(import(pos, c.fen)) << c.fen;
+        ASSERT_TRUE(import(pos, history, c.fen)) << c.fen;
         EXPECT_EQ(pos.turn, c.turn) << c.fen;
         EXPECT_EQ(pos.castling[WHITE], c.white_castling) << c.fen;
         EXPECT_EQ(pos.castling[BLACK], c.black_castling) << c.fen;
@@ -94,7 +95,6 @@ TEST(ImportTest, FieldsOfAcceptedFens) {
         EXPECT_EQ(pos.hash[-1], 0u) << c.fen;
         EXPECT_EQ(pos.hash[0], BoardHash(pos)) << c.fen;
         EXPECT_TRUE(position_consistent(pos)) << c.fen;
-        position_free(pos);
     }
 }
 
@@ -155,8 +155,10 @@ TEST(ImportTest, RefusesMalformedAndUnplayableFens) {
         memset(&pos, 0xA5, sizeof pos);
         Position before;
         memcpy(&before, &pos, sizeof pos);
-        EXPECT_FALSE(import(pos, fen)) << '"' << fen << '"';
+        History history;
+        EXPECT_FALSE(import(pos, history, fen)) << '"' << fen << '"';
         EXPECT_EQ(memcmp(&pos, &before, sizeof pos), 0) << '"' << fen << '"';
+        EXPECT_FALSE(history) << '"' << fen << '"';
     }
 }
 
@@ -170,45 +172,50 @@ TEST(ImportTest, AcceptsTheLimitCases) {
              "k7/P7/8/8/8/8/p7/K7 w - - 0 1",                // pawns on ranks 2 and 7
              "4k3/8/8/8/8/8/8/4K3 w - - 0 1",
          }) {
+        History history;
         Position pos{};
-        EXPECT_TRUE(import(pos, fen)) << fen;
-        if (pos.hash) position_free(pos);
+        EXPECT_TRUE(import(pos, history, fen)) << fen;
     }
 }
 
 // A piece's key depends on type and square only: colours, side to move,
 // castling and en passant leave the hash alone.
 TEST(HashTest, DependsOnTypesAndSquaresOnly) {
-    Position start = position();
-    Position swapped = FenPosition("RNBQKBNR/PPPPPPPP/8/8/8/8/pppppppp/rnbqkbnr b - - 0 1");
+    History start_history;
+    Position start = position(start_history);
+    History swapped_history;
+    Position swapped = FenPosition(swapped_history, "RNBQKBNR/PPPPPPPP/8/8/8/8/pppppppp/rnbqkbnr b - - 0 1");
     EXPECT_EQ(*swapped.hash, *start.hash);
 
-    Position e4 = FenPosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    History e4_history;
+    Position e4 = FenPosition(e4_history, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
     const Hash expected = *start.hash ^ ZOBRIST_SQUARE_KEYS[PAWN][E2] ^ ZOBRIST_SQUARE_KEYS[PAWN][E4];
     EXPECT_EQ(*e4.hash, expected);
 
     char moves[] = "e2e4";
-    Position played = position();
+    History played_history;
+    Position played = position(played_history);
     ASSERT_TRUE(apply_moves(played, moves));
     EXPECT_EQ(*played.hash, expected);
     EXPECT_EQ(played.hash[-1], *start.hash);
 
     // Knights out and back: the history holds the start hash twice.
     char knights[] = "g1f3 g8f6 f3g1 f6g8";
-    Position back = position();
+    History back_history;
+    Position back = position(back_history);
     ASSERT_TRUE(apply_moves(back, knights));
     EXPECT_EQ(back.hash[0], *start.hash);
     EXPECT_EQ(back.hash[-4], *start.hash);
     EXPECT_EQ(back.hash[-5], 0u);
 
-    for (Position* p : {&start, &swapped, &e4, &played, &back}) position_free(*p);
 }
 
 // Placing and removing a piece are exact inverses on every field and on the
 // hash slot, for every piece on every empty square.
 TEST(PieceEditTest, PlaceThenRemoveRestoresEverything) {
     for (const char* fen : {START_FEN, "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1"}) {
-        Position pos = FenPosition(fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, fen);
         const Position before = pos;
         const Hash hash_before = *pos.hash;
         const BB occupied = pos.colors[WHITE] | pos.colors[BLACK];
@@ -225,24 +232,23 @@ TEST(PieceEditTest, PlaceThenRemoveRestoresEverything) {
                     ASSERT_EQ(*pos.hash, hash_before);
                 }
         }
-        position_free(pos);
     }
 }
 
-// The block is found from its alignment, not by walking back to a zero slot:
-// a zero in the middle of the history must not shorten the release. Under the
-// sanitizer build a wrong release shows as a bad free or a leak.
-TEST(HistoryTest, FreeReleasesTheWholeBlockPastAZeroSlot) {
+// The owner keeps the block's start, so a zero in the middle of the history
+// cannot shorten the release. Under the sanitizer build a wrong release shows
+// as a bad free or a leak.
+TEST(HistoryTest, TheOwnerHoldsTheWholeBlockPastAZeroSlot) {
     char moves[] = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8 e2e4 e7e5 d2d4 e5d4 d1d4 b8c6 d4a4 f8c5 "
                    "b1c3 g8f6 c1g5 e8g8";
-    Position pos = position();
+    History pos_history;
+    Position pos = position(pos_history);
     ASSERT_TRUE(apply_moves(pos, moves));
     for (int slot = 0; slot >= -20; slot--) ASSERT_NE(pos.hash[slot], 0u) << slot;
     EXPECT_EQ(pos.hash[-21], 0u);
+    EXPECT_EQ(pos.hash - 20, &pos_history[1]);
     pos.hash[-7] = 0;
     pos.hash[-1] = 0;
-    position_free(pos);
-    EXPECT_EQ(pos.hash, nullptr);
 }
 
 TEST(EvaluateTest, TaperedScores) {
@@ -256,21 +262,21 @@ TEST(EvaluateTest, TaperedScores) {
         {"4k3/8/8/8/8/8/8/3QK3 b - - 0 1", 4, -22000},
     };
     for (const auto& c : cases) {
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         EXPECT_EQ(pos.phase, c.phase) << c.fen;
         EXPECT_EQ(Evaluate(pos), c.score) << c.fen;
-        position_free(pos);
     }
 }
 
 // Above the full phase (an extra queen) the blend stays at the middlegame
 // end, while the stored phase keeps its true value.
 TEST(EvaluateTest, PhaseAboveTheStartIsCappedInTheBlendOnly) {
-    Position pos = FenPosition("rnbqkbnr/pppppppp/8/8/8/Q7/1PPPPPPP/RNBQKBNR b KQkq - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "rnbqkbnr/pppppppp/8/8/8/Q7/1PPPPPPP/RNBQKBNR b KQkq - 0 1");
     EXPECT_EQ(pos.phase, 28u);
     EXPECT_EQ(Evaluate(pos), (pos.eval_mg[BLACK] - pos.eval_mg[WHITE]) * 24);
     EXPECT_LT(Evaluate(pos), 0);
-    position_free(pos);
 }
 
 }  // namespace

@@ -130,10 +130,10 @@ TEST(ProtocolTest, AcceptedPositionCommandsSetThePosition) {
             EXPECT_EQ(moves[0].substr(0, 2), "b2") << c.line;
             continue;
         }
-        Position pos = FenPosition(c.fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, c.fen);
         const std::vector<std::string> legal = LegalMoveTexts(pos);
         EXPECT_NE(std::find(legal.begin(), legal.end(), moves[0]), legal.end()) << c.line << " -> " << moves[0];
-        position_free(pos);
     }
 }
 

@@ -75,7 +75,8 @@ std::vector<std::string> RandomGameLines(int games, int plies, uint32_t seed, bo
     std::vector<std::string> lines;
     for (int game = 0; game < games; game++) {
         const char* fen = RICH_OPENINGS[game % std::size(RICH_OPENINGS)];
-        Position pos = FenPosition(fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, fen);
         std::string moves;
         const int length = int(rng() % plies);
         for (int ply = 0; ply < length; ply++) {
@@ -86,15 +87,14 @@ std::vector<std::string> RandomGameLines(int games, int plies, uint32_t seed, bo
             moves += " " + text;
             EXPECT_TRUE(apply_moves(pos, text.data()));
         }
-        position_free(pos);
         lines.push_back(std::string(fen) + "|" + moves);
     }
     return lines;
 }
 
-Position LinePosition(const std::string& line) {
+Position LinePosition(History& history, const std::string& line) {
     const size_t bar = line.find('|');
-    Position pos = FenPosition(line.substr(0, bar).c_str());
+    Position pos = FenPosition(history, line.substr(0, bar).c_str());
     std::string moves = line.substr(bar + 1);
     EXPECT_TRUE(apply_moves(pos, moves.data())) << line;
     return pos;
@@ -105,7 +105,8 @@ Position LinePosition(const std::string& line) {
 TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
     int checked = 0, promotions = 0, castles = 0, en_passant = 0, quiet_bounds = 0;
     for (const std::string& line : RandomGameLines(40, 120, 7, true)) {
-        Position pos = LinePosition(line);
+        History history;
+        Position pos = LinePosition(history, line);
         Move moves[MAX_MOVES];
         const uint32_t count = GenerateMoves(pos, moves);
         Position next;
@@ -154,7 +155,6 @@ TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
             castles += move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
             en_passant += move_type(m) == EP_CAPTURE;
         }
-        position_free(pos);
     }
     EXPECT_GT(checked, 3000);
     EXPECT_GT(promotions, 20);
@@ -172,7 +172,8 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
     std::vector<std::string> lines = RandomGameLines(40, 120, 5, true);
     lines.push_back("8/8/8/8/8/3k4/3p4/3K4 w - - 0 1|");  // Kxd2 is pseudo-legal only in the capture list
     for (const std::string& line : lines) {
-        Position pos = LinePosition(line);
+        History history;
+        Position pos = LinePosition(history, line);
         Move all[MAX_MOVES], part[MAX_MOVES];
         const uint32_t count = GenerateMoves(pos, all);
         std::vector<Move> full_captures, full_quiets, staged_captures, staged_quiets;
@@ -212,7 +213,6 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
         std::sort(staged_captures.begin(), staged_captures.end());
         ASSERT_EQ(staged_captures, full_captures) << line;
         positions++;
-        position_free(pos);
     }
     EXPECT_GT(positions, 2000);
     EXPECT_GT(guarded_king_captures, 0);
@@ -222,7 +222,8 @@ TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
     std::mt19937 rng(11);
     int searches = 0;
     for (const std::string& line : RandomGameLines(150, 80, 3)) {
-        Position pos = LinePosition(line);
+        History history;
+        Position pos = LinePosition(history, line);
         const int eval = Evaluate(pos);
         for (uint32_t depth = 0; depth <= 3; depth++) {
             // The full window, and narrow ones where most moves fail low or high.
@@ -246,7 +247,6 @@ TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
                 searches++;
             }
         }
-        position_free(pos);
     }
     EXPECT_EQ(searches, 150 * 4 * 4);
 }

@@ -49,8 +49,8 @@ SearchRun Search(const Position& pos, uint32_t budget, uint32_t max_depth) {
 
 // A position from FEN followed by game moves, so that the hash history holds
 // the positions the moves passed through.
-Position GamePosition(const char* fen, const char* moves) {
-    Position pos = FenPosition(fen);
+Position GamePosition(History& history, const char* fen, const char* moves) {
+    Position pos = FenPosition(history, fen);
     std::string text = moves;
     EXPECT_TRUE(apply_moves(pos, text.data())) << moves;
     return pos;
@@ -89,7 +89,8 @@ const char* const MIDDLEGAMES[] = {
 TEST(QuiesceTest, StandPatAndCaptures) {
     // White in check stands pat at -1272 but is better off taking the queen:
     // the queen capture (tried first) gains 22508, the king capture 22532.
-    Position pos = FenPosition("4k3/8/8/8/8/8/3q4/3QK3 w - - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "4k3/8/8/8/8/8/3q4/3QK3 w - - 0 1");
     EXPECT_EQ(Evaluate(pos), -1272);
     const struct {
         const char* move;
@@ -111,14 +112,14 @@ TEST(QuiesceTest, StandPatAndCaptures) {
     };
     for (const auto& w : windows) EXPECT_EQ(Quiesce(pos, w.alpha, w.beta), w.expected) << w.alpha << " " << w.beta;
     EXPECT_EQ(NODES, 77u);
-    position_free(pos);
 }
 
 // The capture generator has no attack map, so a king may take a piece that
 // only the enemy king defends, and the enemy king may then take it: the
 // search goes on with a side that has no king.
 TEST(QuiesceTest, KingsCaptureDefendedPiecesAndKings) {
-    Position pos = FenPosition("4k3/3n4/2K5/8/8/8/8/8 w - - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "4k3/3n4/2K5/8/8/8/8/8 w - - 0 1");
     Position took_knight, took_king;
     apply(took_knight, pos, move_parse(pos, "c6d7"));
     ASSERT_TRUE(IsKingSafe(took_knight, WHITE));  // the enemy king is not an attacker
@@ -131,33 +132,33 @@ TEST(QuiesceTest, KingsCaptureDefendedPiecesAndKings) {
     EXPECT_GT(-after_king, Evaluate(took_knight));  // black takes the king rather than stand pat
     EXPECT_EQ(Quiesce(took_knight, -SCORE_INF, SCORE_INF), -after_king);
     EXPECT_EQ(Quiesce(pos, -SCORE_INF, SCORE_INF), std::max(Evaluate(pos), after_king));
-    position_free(pos);
 }
 
 TEST(QuiesceTest, FailHard) {
     for (const char* fen : MIDDLEGAMES) {
-        Position pos = FenPosition(fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, fen);
         ExpectFailHard(fen, [&](int alpha, int beta) { return Quiesce(pos, alpha, beta); });
-        position_free(pos);
     }
 }
 
 TEST(NegamaxTest, FailHardAtEveryDepth) {
     for (const char* fen : MIDDLEGAMES) {
-        Position pos = FenPosition(fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, fen);
         for (uint32_t depth = 1; depth <= 3; depth++) {
             ExpectFailHard(fen, [&](int alpha, int beta) {
                 Move best = NULL_MOVE;
                 return Negamax(&best, pos, depth, alpha, beta);
             });
         }
-        position_free(pos);
     }
 }
 
 TEST(NegamaxTest, DepthZeroIsQuiesce) {
     for (const char* fen : MIDDLEGAMES) {
-        Position pos = FenPosition(fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, fen);
         for (int alpha : {-SCORE_INF, -300, 0, 500}) {
             Move best = SENTINEL;
             NODES = 5;
@@ -165,19 +166,18 @@ TEST(NegamaxTest, DepthZeroIsQuiesce) {
             EXPECT_EQ(best, SENTINEL);
             EXPECT_EQ(NODES, 5u);
         }
-        position_free(pos);
     }
 }
 
 TEST(NegamaxTest, DepthOneCountsOneNode) {
     for (const char* fen : MIDDLEGAMES) {
-        Position pos = FenPosition(fen);
+        History pos_history;
+        Position pos = FenPosition(pos_history, fen);
         Move best = NULL_MOVE;
         NODES = 0;
         Negamax(&best, pos, 1, -SCORE_INF, SCORE_INF);
         EXPECT_EQ(NODES, 1u) << fen;
         EXPECT_NE(best, NULL_MOVE) << fen;
-        position_free(pos);
     }
 }
 
@@ -203,7 +203,8 @@ TEST(NegamaxTest, TerminalNodesAndRoots) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fen) + " moves " + c.moves);
-        Position pos = GamePosition(c.fen, c.moves);
+        History pos_history;
+        Position pos = GamePosition(pos_history, c.fen, c.moves);
         for (uint32_t depth = 1; depth <= 3; depth++) {
             Move best = SENTINEL;
             NODES = 0;
@@ -220,7 +221,6 @@ TEST(NegamaxTest, TerminalNodesAndRoots) {
             EXPECT_EQ(run.lines[i].move, c.best);
         }
         EXPECT_EQ(MoveText(run.best), c.best);
-        position_free(pos);
     }
 }
 
@@ -228,8 +228,10 @@ TEST(NegamaxTest, TerminalNodesAndRoots) {
 // for the second time searches like the start position itself (a third visit
 // inside the search would need four more plies).
 TEST(NegamaxTest, SecondOccurrenceIsSearched) {
-    Position start = position();
-    Position again = GamePosition(START_FEN, "g1f3 g8f6 f3g1 f6g8");
+    History start_history;
+    Position start = position(start_history);
+    History again_history;
+    Position again = GamePosition(again_history, START_FEN, "g1f3 g8f6 f3g1 f6g8");
     Move best_start = NULL_MOVE, best_again = NULL_MOVE;
     NODES = 0;
     const int score = Negamax(&best_start, start, 3, -SCORE_INF, SCORE_INF);
@@ -239,12 +241,11 @@ TEST(NegamaxTest, SecondOccurrenceIsSearched) {
     EXPECT_NE(score, 0);
     EXPECT_EQ(NODES, nodes);
     EXPECT_EQ(best_again, best_start);
-    position_free(start);
-    position_free(again);
 }
 
 TEST(NegamaxTest, MateInOneNeedsDepthTwo) {
-    Position pos = FenPosition("7k/8/6K1/8/8/8/8/1Q6 w - - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "7k/8/6K1/8/8/8/8/1Q6 w - - 0 1");
     Move best = NULL_MOVE;
     EXPECT_LT(Negamax(&best, pos, 1, -SCORE_INF, SCORE_INF), SCORE_INF);  // the leaf does not see the mate
     EXPECT_EQ(Negamax(&best, pos, 2, -SCORE_INF, SCORE_INF), SCORE_INF);
@@ -256,12 +257,12 @@ TEST(NegamaxTest, MateInOneNeedsDepthTwo) {
     EXPECT_EQ(run.lines[1].score, SCORE_INF);
     EXPECT_EQ(run.lines[1].move, "b1b8");
     EXPECT_EQ(MoveText(run.best), "b1b8");
-    position_free(pos);
 }
 
 TEST(FindBestMoveTest, BeforeDepthOneTheFirstLegalMove) {
     // The pinned pawn's pushes come first in generation order but are illegal.
-    Position pinned = FenPosition("4k3/8/8/8/1b6/8/3P4/4K3 w - - 0 1");
+    History pinned_history;
+    Position pinned = FenPosition(pinned_history, "4k3/8/8/8/1b6/8/3P4/4K3 w - - 0 1");
     Move moves[MAX_MOVES];
     GenerateMoves(pinned, moves);
     EXPECT_EQ(MoveText(moves[0]), "d2d3");
@@ -269,14 +270,14 @@ TEST(FindBestMoveTest, BeforeDepthOneTheFirstLegalMove) {
     EXPECT_TRUE(run.lines.empty());
     EXPECT_EQ(MoveText(run.best), LegalMoveTexts(pinned)[0]);
     EXPECT_NE(MoveText(run.best), "d2d3");
-    position_free(pinned);
 }
 
 // Every black move (the promotions, tried first, included) allows Re8 mate,
 // first seen at depth 3: no move beats the starting value there, so the
 // depth-2 choice, the king move, is what is played.
 TEST(FindBestMoveTest, ForcedMateAgainstTheRootKeepsThePreviousMove) {
-    Position pos = FenPosition("7k/8/6K1/8/8/8/p7/4R3 b - - 0 1");
+    History pos_history;
+    Position pos = FenPosition(pos_history, "7k/8/6K1/8/8/8/p7/4R3 b - - 0 1");
     const SearchRun run = Search(pos, NO_BUDGET, 6);  // bounded in case the mate does not stop it
     ASSERT_EQ(run.lines.size(), 3u);
     EXPECT_GT(run.lines[1].score, -SCORE_INF);
@@ -284,27 +285,27 @@ TEST(FindBestMoveTest, ForcedMateAgainstTheRootKeepsThePreviousMove) {
     EXPECT_EQ(run.lines[1].move, "h8g8");
     EXPECT_EQ(run.lines[2].move, "h8g8");
     EXPECT_EQ(MoveText(run.best), "h8g8");
-    position_free(pos);
 }
 
 // The deepening stops after the first depth that alone took more than a
 // twentieth of the budget; a budget under 20 ms leaves a threshold of 0.
 TEST(FindBestMoveTest, StopsAfterTheFirstDepthOverTheThreshold) {
     for (const uint32_t budget : {19u, 400u}) {
-        Position pos = position();
+        History pos_history;
+        Position pos = position(pos_history);
         const SearchRun run = Search(pos, budget, MAX_DEPTH);
         ASSERT_FALSE(run.lines.empty());
         for (size_t i = 0; i + 1 < run.lines.size(); i++) EXPECT_LE(run.lines[i].ms, budget / 20) << budget;
         EXPECT_GT(run.lines.back().ms, budget / 20) << budget;
         EXPECT_EQ(MoveText(run.best), run.lines.back().move);
-        position_free(pos);
     }
 }
 
 // The search writes history slots past the root only, and nothing carries over
 // from one search to the next: the same root searches the same way again.
 TEST(FindBestMoveTest, LeavesTheRootAndItsHistoryAlone) {
-    Position pos = GamePosition(START_FEN, "e2e4 e7e5 g1f3 b8c6");
+    History pos_history;
+    Position pos = GamePosition(pos_history, START_FEN, "e2e4 e7e5 g1f3 b8c6");
     const std::vector<Hash> history(pos.hash - 5, pos.hash + 1);
     EXPECT_EQ(history.front(), 0u);
     const SearchRun first = Search(pos, NO_BUDGET, 4);
@@ -316,7 +317,6 @@ TEST(FindBestMoveTest, LeavesTheRootAndItsHistoryAlone) {
         EXPECT_EQ(again.lines[i].nodes, first.lines[i].nodes);
         EXPECT_EQ(again.lines[i].move, first.lines[i].move);
     }
-    position_free(pos);
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ inline const char* const RICH_OPENINGS[] = {
 };
 
 // A position from a FEN the test knows to be valid; fails the test otherwise.
-inline Position FenPosition(const char* fen) {
+// The block goes to history, which must outlive the position.
+inline Position FenPosition(History& history, const char* fen) {
     Position pos{};
-    EXPECT_TRUE(import(pos, fen)) << fen;
+    EXPECT_TRUE(import(pos, history, fen)) << fen;
     return pos;
 }
 
