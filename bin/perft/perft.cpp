@@ -93,8 +93,9 @@ int RunEpd(const char* path, uint64_t max_nodes) {
         for (char* field = strtok(fields, ";"); field; field = strtok(nullptr, ";")) {
             int depth;
             unsigned long long expected;
-            if (sscanf(field, " D%d %llu", &depth, &expected) != 2 || expected > max_nodes) continue;
-            const uint64_t found = Perft(pos, depth);
+            if (sscanf(field, " D%d %llu", &depth, &expected) != 2 || depth < 0 || expected > max_nodes) continue;
+            // The tree of depth 0 is the position itself: one leaf.
+            const uint64_t found = depth == 0 ? 1 : Perft(pos, depth);
             total += found;
             if (found == expected) {
                 passed++;

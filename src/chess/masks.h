@@ -1,6 +1,8 @@
 // Precomputed attack, ray, x-ray, distance-ring and blocker tables.
 #pragma once
 
+#include <cassert>
+
 #include "chess/types.h"
 
 // Row 64 (NO_SQUARE) is empty, so looking up "no en-passant square" finds no pawn.
@@ -27,6 +29,7 @@ extern BB BAB[64][6];
 // The first occupied square met walking out from s along line (one line of
 // RAYS[s], holding at least one square of occ), as a set of one square.
 inline BB first_on_line(Square s, BB line, BB occ) {
+    assert(line & occ & ~(BB(1) << s));
     for (int offset = 1;; offset++) {
         const BB met = RINGS[s][offset] & line & occ;
         if (met) return met;

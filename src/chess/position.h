@@ -17,9 +17,12 @@
 // made move writes the next slot. The block is allocated aligned to its own
 // size, so the block a slot pointer belongs to is the pointer rounded down.
 constexpr int HISTORY_SLOTS = 2048;
-// Game moves accepted after one import, so that the deepest search still fits.
-// A protocol line of 8191 characters holds at most 1638 move tokens.
-constexpr int MAX_GAME_MOVES = HISTORY_SLOTS - 2 - MAX_SEARCH_PLIES;
+// Game moves accepted after one import: the block holds slot 0, the imported
+// position, the game moves and the deepest search line (2048 = 1 + 1 + 1727 +
+// 319). A protocol line of 8191 characters holds at most 1638 move tokens of
+// five characters with their space, so only a caller that bypasses the line
+// reader can reach the limit.
+constexpr int MAX_GAME_MOVES = HISTORY_SLOTS - 2 - int(MAX_SEARCH_PLIES);
 
 extern const char* const START_FEN;
 

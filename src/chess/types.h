@@ -12,6 +12,7 @@ using Hash = uint64_t;
 
 // square = rank * 8 + file. NO_SQUARE doubles as "no en-passant target" and as
 // lsb() of the empty set, which is why some tables have 65 entries per row.
+// clang-format off
 enum Square : uint32_t {
     A1, B1, C1, D1, E1, F1, G1, H1,
     A2, B2, C2, D2, E2, F2, G2, H2,
@@ -23,6 +24,7 @@ enum Square : uint32_t {
     A8, B8, C8, D8, E8, F8, G8, H8,
     NO_SQUARE
 };
+// clang-format on
 
 enum File : uint32_t { FILE_A, FILE_B, FILE_C, FILE_D, FILE_E, FILE_F, FILE_G, FILE_H, NO_FILE };
 enum Rank : uint32_t { RANK_1, RANK_2, RANK_3, RANK_4, RANK_5, RANK_6, RANK_7, RANK_8, NO_RANK };
@@ -90,8 +92,9 @@ inline constexpr CastlingSquares CASTLING[2][2] = {
     {{E8, G8, H8, F8}, {E8, C8, A8, D8}},
 };
 
-// The deepest main search; the capture search may go up to 64 plies further
-// (every capture removes one of at most 32 pieces a side).
+// The deepest main search; the capture search below it makes at most 32
+// captures in a row (each removes one of at most 32 pieces), and 64 plies
+// leave room to spare.
 constexpr uint32_t MAX_DEPTH = 255;
 constexpr uint32_t MAX_SEARCH_PLIES = MAX_DEPTH + 64;
 

@@ -16,6 +16,7 @@ namespace {
 
 // Index 8 * row + file, row 0 the rank farthest from the piece's own side: a
 // White piece on s reads index s ^ 56, a Black piece index s.
+// clang-format off
 const int PST_PAWN_MG[64] = {
        0,    0,    0,    0,    0,    0,    0,    0,
       98,  134,   61,   95,   68,  126,   34,  -11,
@@ -147,6 +148,7 @@ const int PST_KING_EG[64] = {
      -27,  -11,    4,   13,   14,    4,   -5,  -17,
      -53,  -34,  -21,  -11,  -28,  -14,  -24,  -43,
 };
+// clang-format on
 }  // namespace
 
 const int* const PST_MG[6] = {PST_PAWN_MG, PST_KNIGHT_MG, PST_BISHOP_MG, PST_ROOK_MG, PST_QUEEN_MG, PST_KING_MG};

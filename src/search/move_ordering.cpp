@@ -5,6 +5,7 @@
 #include "chess/position.h"
 
 // Victim first (ten points a step), attacker as tie-break (pawn best).
+// clang-format off
 const uint32_t MVVALVA_VALUES[6][7] = {
     {15, 25, 35, 45, 55, 0, 0},
     {14, 24, 34, 44, 54, 0, 0},
@@ -13,6 +14,7 @@ const uint32_t MVVALVA_VALUES[6][7] = {
     {11, 21, 31, 41, 51, 0, 0},
     {10, 20, 30, 40, 50, 0, 0},
 };
+// clang-format on
 
 uint32_t MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count) {
     const BB occupied = pos.colors[WHITE] | pos.colors[BLACK];

@@ -1,5 +1,6 @@
-// Fail-hard alpha-beta: capture-only quiescence, negamax with repetition and
-// mate scoring, and iterative deepening under a time threshold.
+// Fail-hard alpha-beta: capture-only quiescence, the frontier nodes one ply
+// above it, negamax with repetition and mate scoring, and iterative deepening
+// under a time threshold.
 #include "search/search.h"
 
 #include <ctime>
@@ -235,6 +236,8 @@ Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FIL
 
     for (uint32_t depth = 1; depth <= max_depth; depth++) {
         NODES = 0;
+        // clock() counts the processor time the search used, so a busy machine
+        // does not make a depth look slower; the budget is thinking time.
         const clock_t start = clock();
         const int score = Negamax(&best, root, depth, -SCORE_INF, SCORE_INF);
         const clock_t ticks = clock() - start;

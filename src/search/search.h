@@ -1,4 +1,5 @@
-// Quiescence, negamax and iterative deepening.
+// Quiescence, the frontier (negamax one ply above the leaves), negamax and
+// iterative deepening.
 #pragma once
 
 #include <cstdint>
