@@ -103,15 +103,15 @@ constexpr uint32_t MAX_SEARCH_PLIES = MAX_DEPTH + 64;
 // colors sets are disjoint and cover the same squares; *hash, eval_mg, eval_eg
 // and phase equal their sums over the pieces on the board.
 struct Position {
-    BB pieces[6];           // squares holding a piece of that type, either colour
-    BB colors[2];           // squares holding a piece of that colour
-    uint32_t castling[2];   // per side: CASTLE_KING_SIDE | CASTLE_QUEEN_SIDE
-    Color turn;             // side to move
-    Square ep_square;       // square a pawn just passed over, or NO_SQUARE
-    Hash* hash;             // this position's slot in the shared hash history
-    int32_t eval_mg[2];     // sum of TABLE_MG over that side's pieces
-    int32_t eval_eg[2];     // sum of TABLE_EG over that side's pieces
-    uint32_t phase;         // sum of PHASE over all pieces; PHASE_MAX at the start, never capped
+    BB pieces[6];          // squares holding a piece of that type, either colour
+    BB colors[2];          // squares holding a piece of that colour
+    uint32_t castling[2];  // per side: CASTLE_KING_SIDE | CASTLE_QUEEN_SIDE
+    Color turn;            // side to move
+    Square ep_square;      // square a pawn just passed over, or NO_SQUARE
+    Hash* hash;            // this position's slot in the shared hash history
+    int32_t eval_mg[2];    // sum of TABLE_MG over that side's pieces
+    int32_t eval_eg[2];    // sum of TABLE_EG over that side's pieces
+    uint32_t phase;        // sum of PHASE over all pieces; PHASE_MAX at the start, never capped
 };
 
 // Capacity of a generated move list. With at most 16 pieces a side (all other

@@ -59,7 +59,8 @@ bool ReadUntil(Engine& e, const std::string& prefix, int timeout_ms, std::string
             e.pending.erase(0, nl + 1);
             if (line.rfind(prefix, 0) == 0) return true;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         pollfd pfd{e.from_engine, POLLIN, 0};
         if (poll(&pfd, 1, int(left.count())) <= 0) return false;
@@ -104,8 +105,8 @@ TEST(Conformance, WholeGameUnderClocks) {
         if (legal.empty()) break;  // mate or stalemate
         Engine& e = engines[pos.turn];
         Send(e, "position startpos" + (moves.empty() ? std::string() : " moves" + moves));
-        Send(e, "go wtime " + std::to_string(clock_ms[WHITE]) + " btime " + std::to_string(clock_ms[BLACK]) +
-                    " winc " + std::to_string(INCREMENT) + " binc " + std::to_string(INCREMENT));
+        Send(e, "go wtime " + std::to_string(clock_ms[WHITE]) + " btime " + std::to_string(clock_ms[BLACK]) + " winc " +
+                    std::to_string(INCREMENT) + " binc " + std::to_string(INCREMENT));
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(ReadUntil(e, "bestmove ", int(clock_ms[pos.turn]), line))
             << "no move within the clock at ply " << plies;
