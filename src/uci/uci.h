@@ -28,7 +28,7 @@ constexpr int LINE_SIZE = 8192;
 bool GetLine(char* buf, FILE* in);
 
 // Builds the game a "position" line describes into out. False, with out
-// untouched and nothing allocated, when the line names no position or holds
+// untouched and nothing left allocated, when the line names no position or holds
 // malformed or illegal FEN or move text.
 bool UCIPosition(Game& out, char* line);
 
