@@ -46,7 +46,8 @@ inline void CheckAcceptedPosition(const Position& pos) {
 
     for (uint32_t c = WHITE; c <= BLACK; c++) {
         const BB own = pos.colors[c];
-        if (pos.castling[c]) FuzzRequire(pos.pieces[KING] & own & sbb(CASTLING[c][0].king_from), "castling king at home");
+        if (pos.castling[c])
+            FuzzRequire(pos.pieces[KING] & own & sbb(CASTLING[c][0].king_from), "castling king at home");
         if (pos.castling[c] & CASTLE_KING_SIDE)
             FuzzRequire(pos.pieces[ROOK] & own & sbb(CASTLING[c][0].rook_from), "castling rook at home");
         if (pos.castling[c] & CASTLE_QUEEN_SIDE)

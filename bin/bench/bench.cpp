@@ -95,10 +95,14 @@ int main(int argc, char** argv) {
     std::string fen, moves;
     for (int i = 1; i < argc; i++) {
         if (i + 1 >= argc) return Usage();
-        if (strcmp(argv[i], "--depth") == 0) depth = strtol(argv[++i], nullptr, 10);
-        else if (strcmp(argv[i], "--fen") == 0) fen = argv[++i];
-        else if (strcmp(argv[i], "--moves") == 0) moves = argv[++i];
-        else return Usage();
+        if (strcmp(argv[i], "--depth") == 0)
+            depth = strtol(argv[++i], nullptr, 10);
+        else if (strcmp(argv[i], "--fen") == 0)
+            fen = argv[++i];
+        else if (strcmp(argv[i], "--moves") == 0)
+            moves = argv[++i];
+        else
+            return Usage();
     }
     if (depth < 1 || depth > long(MAX_DEPTH)) return Usage();
     std::string command = fen.empty() ? "position startpos" : "position fen " + fen;

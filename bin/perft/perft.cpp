@@ -32,9 +32,10 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 int Usage() {
-    fputs("usage: tarvik-perft DEPTH [FEN] [--divide]\n"
-          "       tarvik-perft --epd FILE [--max-nodes N]\n",
-          stderr);
+    fputs(
+        "usage: tarvik-perft DEPTH [FEN] [--divide]\n"
+        "       tarvik-perft --epd FILE [--max-nodes N]\n",
+        stderr);
     return 2;
 }
 
@@ -62,7 +63,8 @@ int RunDepth(int depth, const char* fen, bool divide) {
         total = depth == 0 ? 1 : Perft(pos, depth);
     }
     const double secs = Seconds(start);
-    printf("Nodes: %" PRIu64 "\nTime: %.3f s\nNodes/second: %.0f\n", total, secs, secs > 0 ? double(total) / secs : 0.0);
+    printf("Nodes: %" PRIu64 "\nTime: %.3f s\nNodes/second: %.0f\n", total, secs,
+           secs > 0 ? double(total) / secs : 0.0);
     return 0;
 }
 
@@ -117,17 +119,22 @@ int main(int argc, char** argv) {
     Init();
     if (argc >= 3 && strcmp(argv[1], "--epd") == 0) {
         uint64_t max_nodes = 10000000;
-        if (argc >= 5 && strcmp(argv[3], "--max-nodes") == 0) max_nodes = strtoull(argv[4], nullptr, 10);
-        else if (argc != 3) return Usage();
+        if (argc >= 5 && strcmp(argv[3], "--max-nodes") == 0)
+            max_nodes = strtoull(argv[4], nullptr, 10);
+        else if (argc != 3)
+            return Usage();
         return RunEpd(argv[2], max_nodes);
     }
     int depth = -1;
     bool divide = false;
     std::string fen = START_FEN;
     for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--divide") == 0) divide = true;
-        else if (depth < 0 && argv[i][0] >= '0' && argv[i][0] <= '9') depth = atoi(argv[i]);
-        else fen = argv[i];
+        if (strcmp(argv[i], "--divide") == 0)
+            divide = true;
+        else if (depth < 0 && argv[i][0] >= '0' && argv[i][0] <= '9')
+            depth = atoi(argv[i]);
+        else
+            fen = argv[i];
     }
     if (depth < 0 || depth > 64) return Usage();
     return RunDepth(depth, fen.c_str(), divide);

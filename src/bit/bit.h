@@ -13,9 +13,7 @@ enum Square : uint32_t;
 // Every loop over a bitboard takes squares lowest first through these two, so
 // the generated move order (and every tie-break that keeps the first of equal
 // moves) follows from them.
-inline Square lsb(BB bb) {
-    return static_cast<Square>(bb ? __builtin_ctzll(bb) : 64);
-}
+inline Square lsb(BB bb) { return static_cast<Square>(bb ? __builtin_ctzll(bb) : 64); }
 
 inline Square lsbpop(BB& bb) {
     assert(bb != 0);

@@ -2,14 +2,14 @@
 // two equally scored moves the search keeps, so every step here is ordered.
 #include "chess/move_gen.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "bit/bit.h"
 #include "chess/masks.h"
 #include "chess/move.h"
 #include "chess/position.h"
 #include "chess/utility.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace {
 

@@ -84,9 +84,7 @@ Square read_ep_square(const Position& pos, const char* p) {
     return ep;
 }
 
-bool has_piece(const Position& pos, Color c, PieceType t, Square sq) {
-    return pos.pieces[t] & pos.colors[c] & sbb(sq);
-}
+bool has_piece(const Position& pos, Color c, PieceType t, Square sq) { return pos.pieces[t] & pos.colors[c] & sbb(sq); }
 
 // A right is kept only while its king and rook stand at home; otherwise a
 // castling move would make a rook out of nothing.
@@ -125,8 +123,10 @@ bool import(Position& out, History& history, const char* fen) {
     if (!p || !is_space(*p)) return false;
     p = skip_spaces(p);
     switch (*p) {
-        case 'w': case 'W': pos.turn = WHITE; break;
-        case 'b': case 'B': pos.turn = BLACK; break;
+        case 'w':
+        case 'W': pos.turn = WHITE; break;
+        case 'b':
+        case 'B': pos.turn = BLACK; break;
         default: return false;
     }
     p++;

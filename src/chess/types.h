@@ -13,14 +13,70 @@ using Hash = uint64_t;
 // square = rank * 8 + file. NO_SQUARE doubles as "no en-passant target" and as
 // lsb() of the empty set, which is why some tables have 65 entries per row.
 enum Square : uint32_t {
-    A1, B1, C1, D1, E1, F1, G1, H1,
-    A2, B2, C2, D2, E2, F2, G2, H2,
-    A3, B3, C3, D3, E3, F3, G3, H3,
-    A4, B4, C4, D4, E4, F4, G4, H4,
-    A5, B5, C5, D5, E5, F5, G5, H5,
-    A6, B6, C6, D6, E6, F6, G6, H6,
-    A7, B7, C7, D7, E7, F7, G7, H7,
-    A8, B8, C8, D8, E8, F8, G8, H8,
+    A1,
+    B1,
+    C1,
+    D1,
+    E1,
+    F1,
+    G1,
+    H1,
+    A2,
+    B2,
+    C2,
+    D2,
+    E2,
+    F2,
+    G2,
+    H2,
+    A3,
+    B3,
+    C3,
+    D3,
+    E3,
+    F3,
+    G3,
+    H3,
+    A4,
+    B4,
+    C4,
+    D4,
+    E4,
+    F4,
+    G4,
+    H4,
+    A5,
+    B5,
+    C5,
+    D5,
+    E5,
+    F5,
+    G5,
+    H5,
+    A6,
+    B6,
+    C6,
+    D6,
+    E6,
+    F6,
+    G6,
+    H6,
+    A7,
+    B7,
+    C7,
+    D7,
+    E7,
+    F7,
+    G7,
+    H7,
+    A8,
+    B8,
+    C8,
+    D8,
+    E8,
+    F8,
+    G8,
+    H8,
     NO_SQUARE
 };
 
@@ -100,15 +156,15 @@ constexpr uint32_t MAX_SEARCH_PLIES = MAX_DEPTH + 64;
 // colors sets are disjoint and cover the same squares; *hash, eval_mg, eval_eg
 // and phase equal their sums over the pieces on the board.
 struct Position {
-    BB pieces[6];           // squares holding a piece of that type, either colour
-    BB colors[2];           // squares holding a piece of that colour
-    uint32_t castling[2];   // per side: CASTLE_KING_SIDE | CASTLE_QUEEN_SIDE
-    Color turn;             // side to move
-    Square ep_square;       // square a pawn just passed over, or NO_SQUARE
-    Hash* hash;             // this position's slot in the shared hash history
-    int32_t eval_mg[2];     // sum of TABLE_MG over that side's pieces
-    int32_t eval_eg[2];     // sum of TABLE_EG over that side's pieces
-    uint32_t phase;         // sum of PHASE over all pieces; PHASE_MAX at the start, never capped
+    BB pieces[6];          // squares holding a piece of that type, either colour
+    BB colors[2];          // squares holding a piece of that colour
+    uint32_t castling[2];  // per side: CASTLE_KING_SIDE | CASTLE_QUEEN_SIDE
+    Color turn;            // side to move
+    Square ep_square;      // square a pawn just passed over, or NO_SQUARE
+    Hash* hash;            // this position's slot in the shared hash history
+    int32_t eval_mg[2];    // sum of TABLE_MG over that side's pieces
+    int32_t eval_eg[2];    // sum of TABLE_EG over that side's pieces
+    uint32_t phase;        // sum of PHASE over all pieces; PHASE_MAX at the start, never capped
 };
 
 // Capacity of a generated move list. With at most 16 pieces a side (all other

@@ -18,6 +18,5 @@ void init_zobrist() {
     // Reseed so that the table is the same however often it is built.
     ran_state = 1070372;
     for (uint32_t type = PAWN; type <= KING; type++)
-        for (int sq = 0; sq < 64; sq++)
-            ZOBRIST_SQUARE_KEYS[type][sq] = ran_num();
+        for (int sq = 0; sq < 64; sq++) ZOBRIST_SQUARE_KEYS[type][sq] = ran_num();
 }

@@ -9,6 +9,4 @@ uint64_t ran_num();
 void init_zobrist();
 
 // The colour of the piece plays no part: only type and square pick the key.
-inline Hash flip_square(Hash hash, Square sq, PieceType type) {
-    return hash ^ ZOBRIST_SQUARE_KEYS[type][sq];
-}
+inline Hash flip_square(Hash hash, Square sq, PieceType type) { return hash ^ ZOBRIST_SQUARE_KEYS[type][sq]; }

@@ -6,12 +6,8 @@
 
 // Victim first (ten points a step), attacker as tie-break (pawn best).
 const uint32_t MVVALVA_VALUES[6][7] = {
-    {15, 25, 35, 45, 55, 0, 0},
-    {14, 24, 34, 44, 54, 0, 0},
-    {13, 23, 33, 43, 53, 0, 0},
-    {12, 22, 32, 42, 52, 0, 0},
-    {11, 21, 31, 41, 51, 0, 0},
-    {10, 20, 30, 40, 50, 0, 0},
+    {15, 25, 35, 45, 55, 0, 0}, {14, 24, 34, 44, 54, 0, 0}, {13, 23, 33, 43, 53, 0, 0},
+    {12, 22, 32, 42, 52, 0, 0}, {11, 21, 31, 41, 51, 0, 0}, {10, 20, 30, 40, 50, 0, 0},
 };
 
 uint32_t MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32_t count) {

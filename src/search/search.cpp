@@ -52,8 +52,7 @@ inline Candidate candidate(const Position& pos, Move move) {
 
 // The same for the i-th move of a list that ScoreMoves has scored (count > 1):
 // a positive score names both pieces.
-inline Candidate candidate(const Position& pos, const Move* moves, const uint32_t* scores, uint32_t count,
-                           uint32_t i) {
+inline Candidate candidate(const Position& pos, const Move* moves, const uint32_t* scores, uint32_t count, uint32_t i) {
     if (count > 1 && scores[i]) return {moves[i], mvvlva_attacker(scores[i]), mvvlva_victim(scores[i])};
     return candidate(pos, moves[i]);
 }
@@ -213,8 +212,8 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
         BringNextMove(moves, scores, count, i, scored);
         if (!MakeMove(pos, candidate(pos, moves, scores, count, i), new_pos)) continue;
         any_legal = true;
-        const int val = depth == 2 ? -Frontier(new_pos, -beta, -alpha)
-                                   : -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
+        const int val =
+            depth == 2 ? -Frontier(new_pos, -beta, -alpha) : -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
         if (val > b_val) {
             b_val = val;
             *best = moves[i];

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
-#include "chess/position.h"
 #include "chess/move.h"
 #include "chess/move_gen.h"
+#include "chess/position.h"
 #include "chess/utility.h"
 
 namespace {

@@ -111,10 +111,14 @@ int main(int argc, char** argv) {
             break;
         }
         if (i + 1 >= argc) break;
-        if (strcmp(argv[i], "--cycles") == 0) cycles = atoi(argv[++i]);
-        else if (strcmp(argv[i], "--seed") == 0) seed = strtoull(argv[++i], nullptr, 10);
-        else if (strcmp(argv[i], "--max-rss-growth-kb") == 0) max_growth_kb = atol(argv[++i]);
-        else if (strcmp(argv[i], "--valgrind-log") == 0) valgrind_log = argv[++i];
+        if (strcmp(argv[i], "--cycles") == 0)
+            cycles = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--seed") == 0)
+            seed = strtoull(argv[++i], nullptr, 10);
+        else if (strcmp(argv[i], "--max-rss-growth-kb") == 0)
+            max_growth_kb = atol(argv[++i]);
+        else if (strcmp(argv[i], "--valgrind-log") == 0)
+            valgrind_log = argv[++i];
     }
     if (i >= argc || cycles <= 0 || seed == 0) {
         fputs("usage: tarvik-stress [--cycles N] [--seed S] [--max-rss-growth-kb K] [--valgrind-log F] -- COMMAND...\n",
@@ -154,16 +158,18 @@ int main(int argc, char** argv) {
 
     SendLine(engine, "quit", REPLY_TIMEOUT_MS);
     const int status = WaitChild(engine, REPLY_TIMEOUT_MS);
-    printf("%d cycles, longest game %ld plies, %ld ended in mate or stalemate; resident %ld kB after %d cycles, "
-           "%ld kB at the end\n",
-           cycles, peak_plies, ended, warm_kb, std::max(1, cycles / 10), end_kb);
+    printf(
+        "%d cycles, longest game %ld plies, %ld ended in mate or stalemate; resident %ld kB after %d cycles, "
+        "%ld kB at the end\n",
+        cycles, peak_plies, ended, warm_kb, std::max(1, cycles / 10), end_kb);
     if (status != 0) return Fail(engine, cycles, "engine ended with status " + std::to_string(status));
     if (max_growth_kb >= 0 && (warm_kb < 0 || end_kb < 0 || end_kb - warm_kb > max_growth_kb))
         return Fail(engine, cycles, "resident size grew by " + std::to_string(end_kb - warm_kb) + " kB");
     if (valgrind_log) {
         const long lost = LostBlocks(valgrind_log);
         if (lost < 0 || lost > 1)
-            return Fail(engine, cycles, "valgrind: " + std::to_string(lost) + " blocks lost (see " + valgrind_log + ")");
+            return Fail(engine, cycles,
+                        "valgrind: " + std::to_string(lost) + " blocks lost (see " + valgrind_log + ")");
     }
     printf("%d passed, 0 failed\n", cycles);
     return 0;

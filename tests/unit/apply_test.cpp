@@ -95,7 +95,7 @@ TEST(ApplyTest, CastlingMovesKingAndRook) {
     for (const Case& c : cases) {
         History pos_history;
         Position pos = FenPosition(pos_history, c.side == WHITE ? "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"
-                                                   : "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1");
+                                                                : "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1");
         const Position out = Play(pos, c.move);
         EXPECT_TRUE(Holds(out, c.side, KING, c.king)) << c.move;
         EXPECT_TRUE(Holds(out, c.side, ROOK, c.rook_to)) << c.move;

@@ -44,8 +44,12 @@ TEST(UtilityTest, SquareArithmetic) {
     EXPECT_EQ(shift_down(sbb(E7)), sbb(E6));
     EXPECT_EQ(shift_up(Set({A1, H7})), Set({A2, H8}));
 
-    struct Dist { Square a, b; int h, v; };
-    const Dist cases[] = {{A1, H8, 7, 7}, {H8, A1, 7, 7}, {E4, E4, 0, 0}, {A1, A8, 0, 7}, {H1, A1, 7, 0}, {C2, E7, 2, 5}};
+    struct Dist {
+        Square a, b;
+        int h, v;
+    };
+    const Dist cases[] = {{A1, H8, 7, 7}, {H8, A1, 7, 7}, {E4, E4, 0, 0},
+                          {A1, A8, 0, 7}, {H1, A1, 7, 0}, {C2, E7, 2, 5}};
     for (const Dist& d : cases) {
         EXPECT_EQ(dist_horizontal(d.a, d.b), d.h) << SQUARES[d.a] << SQUARES[d.b];
         EXPECT_EQ(dist_vertical(d.a, d.b), d.v) << SQUARES[d.a] << SQUARES[d.b];
@@ -115,7 +119,10 @@ TEST(MoveTest, EncodingAndAccessors) {
 }
 
 TEST(MoveTest, Print) {
-    const struct { Move m; const char* text; } cases[] = {
+    const struct {
+        Move m;
+        const char* text;
+    } cases[] = {
         {move_make(E2, E4, DOUBLE_PUSH), "e2e4"},
         {move_make(E7, E8, QUEEN_PROMOTION), "e7e8q"},
         {move_make(E7, F8, KNIGHT_PROMOTION_CAPTURE), "e7f8n"},
@@ -128,7 +135,11 @@ TEST(MoveTest, Print) {
 }
 
 TEST(MoveTest, ParseFlagsFromTheBoard) {
-    const struct { const char* fen; const char* text; uint32_t flag; } cases[] = {
+    const struct {
+        const char* fen;
+        const char* text;
+        uint32_t flag;
+    } cases[] = {
         {START_FEN, "e2e4", DOUBLE_PUSH},
         {START_FEN, "e2e3", QUIET},
         {START_FEN, "g1f3", QUIET},

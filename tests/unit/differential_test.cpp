@@ -96,8 +96,9 @@ Board Make(const Board& b, Move m) {
     n.ep = flag == DOUBLE_PUSH ? (from + to) / 2 : int(NO_SQUARE);
     if (moving == KING) n.castling[us] = 0;
     // A right lasts while its rook has neither left its corner nor been taken there.
-    const struct { int corner, color, right; } CORNERS[4] = {
-        {A1, WHITE, 2}, {H1, WHITE, 1}, {A8, BLACK, 2}, {H8, BLACK, 1}};
+    const struct {
+        int corner, color, right;
+    } CORNERS[4] = {{A1, WHITE, 2}, {H1, WHITE, 1}, {A8, BLACK, 2}, {H8, BLACK, 1}};
     for (const auto& c : CORNERS) {
         if (from == c.corner || to == c.corner) n.castling[c.color] &= ~uint32_t(c.right);
     }
@@ -181,8 +182,7 @@ std::vector<Move> ReferenceLegalMoves(const Board& b) {
         };
         if ((b.castling[us] & 1) && free_and_safe(home + 3, {home + 1, home + 2}, {home, home + 1, home + 2}))
             AddIfLegal(out, b, from, home + 2, KING_CASTLE);
-        if ((b.castling[us] & 2) &&
-            free_and_safe(home - 4, {home - 1, home - 2, home - 3}, {home, home - 1, home - 2}))
+        if ((b.castling[us] & 2) && free_and_safe(home - 4, {home - 1, home - 2, home - 3}, {home, home - 1, home - 2}))
             AddIfLegal(out, b, from, home - 2, QUEEN_CASTLE);
     }
     std::sort(out.begin(), out.end());

@@ -18,8 +18,8 @@ const char* const MATE_IN_ONE = "position fen 6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0
 
 struct BadInput {
     const char* name;
-    std::string input;       // one or more lines, sent after the set-up
-    std::string reply;       // everything but progress lines
+    std::string input;  // one or more lines, sent after the set-up
+    std::string reply;  // everything but progress lines
     const char* setup = ONE_MOVE;
     const char* answer = "a1b2";  // the set-up position's only sensible reply
 };
@@ -62,8 +62,7 @@ const std::vector<BadInput>& Catalogue() {
         {"negative clock", "go wtime -1000\n", "bestmove a1b2\n"},
         {"clock keyword at the end", "go wtime\n", "bestmove a1b2\n"},
         {"movetime at the end", "go btime 5 movetime\n", "bestmove a1b2\n"},
-        {"movetime beyond 64 bits", "go movetime 99999999999999999999\n", "bestmove a1a8\n", MATE_IN_ONE,
-         "a1a8"},
+        {"movetime beyond 64 bits", "go movetime 99999999999999999999\n", "bestmove a1a8\n", MATE_IN_ONE, "a1a8"},
     };
     return cases;
 }

@@ -42,8 +42,8 @@ std::vector<uint32_t> Flags(const std::vector<Move>& moves) {
 
 TEST(MoveGenTest, StartPositionOrder) {
     EXPECT_EQ(MovesOf(START_FEN),
-              (Texts{"a2a3", "b2b3", "c2c3", "d2d3", "e2e3", "f2f3", "g2g3", "h2h3", "a2a4", "b2b4", "c2c4", "d2d4",
-                     "e2e4", "f2f4", "g2g4", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"}));
+              (Texts{"a2a3", "b2b3", "c2c3", "d2d3", "e2e3", "f2f3", "g2g3", "h2h3", "a2a4", "b2b4",
+                     "c2c4", "d2d4", "e2e4", "f2f4", "g2g4", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"}));
     const Generated gen = Generate(START_FEN);
     for (size_t i = 0; i < 8; i++) EXPECT_EQ(move_type(gen.moves[i]), QUIET) << gen.texts[i];
     for (size_t i = 8; i < 16; i++) EXPECT_EQ(move_type(gen.moves[i]), DOUBLE_PUSH) << gen.texts[i];
@@ -164,9 +164,7 @@ TEST(MoveGenTest, CastlingConditions) {
     }
 }
 
-TEST(MoveGenTest, KingAloneAgainstQueenHasNoMove) {
-    EXPECT_TRUE(MovesOf("7k/8/8/8/8/8/5q2/7K w - - 0 1").empty());
-}
+TEST(MoveGenTest, KingAloneAgainstQueenHasNoMove) { EXPECT_TRUE(MovesOf("7k/8/8/8/8/8/5q2/7K w - - 0 1").empty()); }
 
 // The capture list has no attack map, so the king may take a defended piece;
 // the full list keeps it off the defended square.
@@ -182,21 +180,21 @@ TEST(AttackTest, IsKingSafe) {
         bool safe;
     };
     const Case cases[] = {
-        {"4k3/8/8/8/8/8/3p4/4K3 w - - 0 1", false},    // pawn d2 attacks e1
-        {"4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", true},     // pawn e2 does not
-        {"4r2k/8/8/8/4N3/8/8/4K3 w - - 0 1", true},    // own knight blocks the rook
-        {"4r2k/8/8/8/8/8/8/4K3 w - - 0 1", false},     // open file
-        {"4r2k/8/8/4n3/8/8/8/4K3 w - - 0 1", true},    // enemy knight blocks, attacks nothing
-        {"7k/8/8/b7/8/8/8/4K3 w - - 0 1", false},      // long diagonal
-        {"7k/8/8/b7/8/8/3P4/4K3 w - - 0 1", true},     // pawn on d2 blocks it
-        {"7k/8/8/8/8/8/8/R3K2r w - - 0 1", false},     // own rook beyond the king is irrelevant
-        {"k7/8/8/8/8/8/8/4K1rR w - - 0 1", false},     // rook two squares away
-        {"7k/8/8/8/8/8/2q5/4K3 w - - 0 1", true},      // queen on no line through e1
-        {"7k/8/8/8/1q6/8/8/4K3 w - - 0 1", false},     // queen on a diagonal
-        {"7k/8/8/8/8/3n4/8/4K3 w - - 0 1", false},     // knight
-        {"4r2k/8/8/4b3/8/8/8/4K3 w - - 0 1", true},    // enemy bishop closes the file
-        {"4k3/3P4/8/8/8/8/8/4K3 b - - 0 1", false},    // white pawn d7 attacks e8
-        {"4k3/4P3/8/8/8/8/8/4K3 b - - 0 1", true},     // white pawn e7 does not
+        {"4k3/8/8/8/8/8/3p4/4K3 w - - 0 1", false},  // pawn d2 attacks e1
+        {"4k3/8/8/8/8/8/4p3/4K3 w - - 0 1", true},   // pawn e2 does not
+        {"4r2k/8/8/8/4N3/8/8/4K3 w - - 0 1", true},  // own knight blocks the rook
+        {"4r2k/8/8/8/8/8/8/4K3 w - - 0 1", false},   // open file
+        {"4r2k/8/8/4n3/8/8/8/4K3 w - - 0 1", true},  // enemy knight blocks, attacks nothing
+        {"7k/8/8/b7/8/8/8/4K3 w - - 0 1", false},    // long diagonal
+        {"7k/8/8/b7/8/8/3P4/4K3 w - - 0 1", true},   // pawn on d2 blocks it
+        {"7k/8/8/8/8/8/8/R3K2r w - - 0 1", false},   // own rook beyond the king is irrelevant
+        {"k7/8/8/8/8/8/8/4K1rR w - - 0 1", false},   // rook two squares away
+        {"7k/8/8/8/8/8/2q5/4K3 w - - 0 1", true},    // queen on no line through e1
+        {"7k/8/8/8/1q6/8/8/4K3 w - - 0 1", false},   // queen on a diagonal
+        {"7k/8/8/8/8/3n4/8/4K3 w - - 0 1", false},   // knight
+        {"4r2k/8/8/4b3/8/8/8/4K3 w - - 0 1", true},  // enemy bishop closes the file
+        {"4k3/3P4/8/8/8/8/8/4K3 b - - 0 1", false},  // white pawn d7 attacks e8
+        {"4k3/4P3/8/8/8/8/8/4K3 b - - 0 1", true},   // white pawn e7 does not
     };
     for (const Case& c : cases) {
         History pos_history;
@@ -232,8 +230,7 @@ TEST(AttackTest, AttackBoards) {
     // king it checks: e3 behind the king stays out.
     History check_history;
     Position check = FenPosition(check_history, "4r2k/8/8/8/4K3/8/8/8 w - - 0 1");
-    EXPECT_EQ(GenerateAttackBoard(check, BLACK),
-              Set({E7, E6, E5, E4, A8, B8, C8, D8, F8, G8, H8, G7, H7}));
+    EXPECT_EQ(GenerateAttackBoard(check, BLACK), Set({E7, E6, E5, E4, A8, B8, C8, D8, F8, G8, H8, G7, H7}));
     EXPECT_EQ(GenerateAttackBoard(check, WHITE), Set({D3, E3, F3, D4, F4, D5, E5, F5}));
 }
 

@@ -123,7 +123,8 @@ TEST(PositionMovesTest, AcceptedMoveTexts) {
         // The FEN's en-passant field allows the capture as the first move.
         {"position fen 4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1 moves e5d6", EP, {"e5d6"}},
         {"position startpos moves e2e4 e7e6 e4e5 d7d5 e5d6", nullptr, {"e2e4", "e7e6", "e4e5", "d7d5", "e5d6"}},
-        {"position startpos moves g1f3 g8f6 e2e4 e7e5 f1c4 f8c5 e1g1 e8g8", nullptr,
+        {"position startpos moves g1f3 g8f6 e2e4 e7e5 f1c4 f8c5 e1g1 e8g8",
+         nullptr,
          {"g1f3", "g8f6", "e2e4", "e7e5", "f1c4", "f8c5", "e1g1", "e8g8"}},
     };
     for (const Case& c : cases) {
@@ -145,12 +146,12 @@ TEST(PositionMovesTest, IllegalOrMalformedMoveRefusesTheCommand) {
         "position startpos moves e2e4 d2d4",  // White twice
         "position startpos moves e1g1",       // castling through its own pieces
         "position fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves e1f1 e8f8 f1e1 f8e8 e1g1",  // the king has moved
-        "position fen k7/4P3/8/8/8/8/8/4K3 w - - 0 1 moves e7e8",     // promotion without its piece
+        "position fen k7/4P3/8/8/8/8/8/4K3 w - - 0 1 moves e7e8",  // promotion without its piece
         "position fen k7/4P3/8/8/8/8/8/4K3 w - - 0 1 moves e7e8k",
         "position fen k7/4P3/8/8/8/8/8/4K3 w - - 0 1 moves e7e8p",
         "position fen 4k3/8/8/3pP3/8/8/8/4K3 w - - 0 1 moves e5d6",    // no en-passant square
         "position startpos moves e2e4 e7e6 e4e5 d7d5 g1f3 a7a6 e5d6",  // en passant one move too late
-        "position fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves e2c3",    // pinned knight
+        "position fen 4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1 moves e2c3",   // pinned knight
         "position startpos moves e2e4 e7e5 d1h5 e8e7 h5e5 e7f6",       // into check
         "position startpos moves e2e4 e7e5 e4e5",                      // pawn onto an occupied square
     };

@@ -169,7 +169,7 @@ TEST(ImportTest, AcceptsTheLimitCases) {
              "4k3/8/8/8/8/8/8/4R1K1 b - - 0 1",              // the side to move may be in check
              "4k3/3P4/8/8/8/8/8/4K3 b - - 0 1",
              "4k3/8/8/8/1b6/8/8/4K3 w - - 0 1",
-             "k7/P7/8/8/8/8/p7/K7 w - - 0 1",                // pawns on ranks 2 and 7
+             "k7/P7/8/8/8/8/p7/K7 w - - 0 1",  // pawns on ranks 2 and 7
              "4k3/8/8/8/8/8/8/4K3 w - - 0 1",
          }) {
         History history;
@@ -207,7 +207,6 @@ TEST(HashTest, DependsOnTypesAndSquaresOnly) {
     EXPECT_EQ(back.hash[0], *start.hash);
     EXPECT_EQ(back.hash[-4], *start.hash);
     EXPECT_EQ(back.hash[-5], 0u);
-
 }
 
 // Placing and removing a piece are exact inverses on every field and on the
@@ -239,8 +238,9 @@ TEST(PieceEditTest, PlaceThenRemoveRestoresEverything) {
 // cannot shorten the release. Under the sanitizer build a wrong release shows
 // as a bad free or a leak.
 TEST(HistoryTest, TheOwnerHoldsTheWholeBlockPastAZeroSlot) {
-    char moves[] = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8 e2e4 e7e5 d2d4 e5d4 d1d4 b8c6 d4a4 f8c5 "
-                   "b1c3 g8f6 c1g5 e8g8";
+    char moves[] =
+        "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8 e2e4 e7e5 d2d4 e5d4 d1d4 b8c6 d4a4 f8c5 "
+        "b1c3 g8f6 c1g5 e8g8";
     History pos_history;
     Position pos = position(pos_history);
     ASSERT_TRUE(apply_moves(pos, moves));
@@ -252,7 +252,11 @@ TEST(HistoryTest, TheOwnerHoldsTheWholeBlockPastAZeroSlot) {
 }
 
 TEST(EvaluateTest, TaperedScores) {
-    const struct { const char* fen; uint32_t phase; int score; } cases[] = {
+    const struct {
+        const char* fen;
+        uint32_t phase;
+        int score;
+    } cases[] = {
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 24, 0},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1", 24, 0},
         {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 24, -768},

@@ -23,7 +23,10 @@ std::vector<std::string> Bestmoves(const std::string& out) {
 }
 
 TEST(ProtocolTest, ExactRepliesToTheHandshakes) {
-    const struct { const char* input; std::string out; } cases[] = {
+    const struct {
+        const char* input;
+        std::string out;
+    } cases[] = {
         {"uci\nisready\nquit\n", std::string(HANDSHAKE) + "readyok\n"},
         {"uci\r\nisready\r\nquit\r\n", std::string(HANDSHAKE) + "readyok\n"},
         {"isready\rjunk\n", "readyok\n"},
@@ -48,7 +51,10 @@ TEST(ProtocolTest, ExactRepliesToTheHandshakes) {
 // command of its own: only a piece that is a command on its own is answered.
 TEST(ProtocolTest, OverLongLinesAreHandledInPieces) {
     const std::string x8191(8191, 'x');
-    const struct { std::string input; std::string out; } cases[] = {
+    const struct {
+        std::string input;
+        std::string out;
+    } cases[] = {
         {std::string(10000, 'x') + "\nisready\n", "readyok\n"},
         {"isready" + std::string(9993, 'x') + "\nisready\n", "readyok\n"},
         {x8191 + "isready\n", "readyok\n"},
@@ -103,7 +109,11 @@ TEST(ProtocolTest, RefusedPositionCommandsKeepThePosition) {
 // Accepted commands replace the position; each case's answer is legal there
 // (and only there, where the position has a single legal move).
 TEST(ProtocolTest, AcceptedPositionCommandsSetThePosition) {
-    const struct { const char* line; const char* fen; const char* only_move; } cases[] = {
+    const struct {
+        const char* line;
+        const char* fen;
+        const char* only_move;
+    } cases[] = {
         {"position fen k7/8/8/8/8/8/2q5/K7 b - - 0 1 moves c2b2", nullptr, "a1b2"},
         {"position fen k7/8/8/8/8/8/2q5/K7 b - - 0 1 moves c2c1", nullptr, "a1a2"},
         {"position fen k7/8/8/8/8/8/2q5/K7 b - - 0 1 moves c2b2 a1b2 a8b7", nullptr, nullptr},

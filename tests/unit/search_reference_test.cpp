@@ -175,9 +175,7 @@ TEST(SearchReferenceTest, StagedListsMakeUpTheFullList) {
         const uint32_t count = GenerateMoves(pos, all);
         std::vector<Move> full_captures, full_quiets, staged_captures, staged_quiets;
         Position next;
-        auto legal = [&](Move m) {
-            return apply_legal(next, pos, m);
-        };
+        auto legal = [&](Move m) { return apply_legal(next, pos, m); };
         for (uint32_t i = 0; i < count; i++) {
             if (!move_capture(all[i]))
                 full_quiets.push_back(all[i]);

@@ -166,8 +166,10 @@ TEST(MasksTest, PieceAttacksMatchTheReferenceOnEveryEmptyBoardSquare) {
             // Beyond b: the part of the ray past b when b is on a line from s,
             // the whole ray when it is not, nothing for b = s.
             BB beyond = ray;
-            if (s == b) beyond = 0;
-            else if (ATTACKS_QUEEN[s] >> b & 1) beyond = SlowLine(b, df, dr, 0);
+            if (s == b)
+                beyond = 0;
+            else if (ATTACKS_QUEEN[s] >> b & 1)
+                beyond = SlowLine(b, df, dr, 0);
             EXPECT_EQ(XRAYS[s][b], beyond) << SQUARES[s] << SQUARES[b];
         }
 
