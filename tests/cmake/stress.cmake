@@ -2,6 +2,7 @@
 # plies, each answered by a short search, in one long-running process.
 add_executable(tarvik-stress ${CMAKE_CURRENT_SOURCE_DIR}/stress/stress_driver.cpp)
 target_link_libraries(tarvik-stress PRIVATE tarvik_lib)
+target_include_directories(tarvik-stress PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 
 if(TARVIK_SANITIZE)
   # Freed blocks sit in the sanitizer's quarantine, so resident size says

@@ -10,11 +10,6 @@
 // first tenth of the cycles by at most K kilobytes. With a valgrind log, at
 // most one block may be lost: the position still current when the program
 // ends, which it leaves to the system; a leak per command would lose hundreds.
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -23,63 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
 #include "chess/position.h"
+#include "child_process.h"
 #include "misc/misc.h"
+#include "move_texts.h"
 
 namespace {
 
 constexpr int MAX_PLIES = 600;
 constexpr int REPLY_TIMEOUT_MS = 120000;
-
-struct Engine {
-    pid_t pid = -1;
-    FILE* to = nullptr;
-    int from = -1;
-    std::string pending;  // bytes read past the last complete line
-};
-
-bool Start(Engine& engine, char** argv) {
-    int in_pipe[2], out_pipe[2];
-    if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return false;
-    engine.pid = fork();
-    if (engine.pid < 0) return false;
-    if (engine.pid == 0) {
-        dup2(in_pipe[0], 0);
-        dup2(out_pipe[1], 1);
-        close(in_pipe[0]);
-        close(in_pipe[1]);
-        close(out_pipe[0]);
-        close(out_pipe[1]);
-        execvp(argv[0], argv);
-        _exit(127);
-    }
-    close(in_pipe[0]);
-    close(out_pipe[1]);
-    engine.to = fdopen(in_pipe[1], "w");
-    engine.from = out_pipe[0];
-    return engine.to != nullptr;
-}
-
-// One line of the engine's output, without its line end; false on end of
-// output or when nothing arrives in time.
-bool ReadLine(Engine& engine, std::string& line) {
-    for (;;) {
-        const size_t end = engine.pending.find('\n');
-        if (end != std::string::npos) {
-            line = engine.pending.substr(0, end);
-            engine.pending.erase(0, end + 1);
-            return true;
-        }
-        pollfd p = {engine.from, POLLIN, 0};
-        if (poll(&p, 1, REPLY_TIMEOUT_MS) <= 0) return false;
-        char buf[4096];
-        const ssize_t n = read(engine.from, buf, sizeof buf);
-        if (n <= 0) return false;
-        engine.pending.append(buf, size_t(n));
-    }
-}
 
 long ResidentKb(pid_t pid) {
     const std::string path = "/proc/" + std::to_string(pid) + "/status";
@@ -100,22 +47,6 @@ uint64_t NextRandom(uint64_t& state) {
     return state;
 }
 
-std::vector<std::string> LegalTexts(const Position& pos) {
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    std::vector<std::string> texts;
-    for (uint32_t i = 0; i < count; i++) {
-        Position next;
-        if (!apply_legal(next, pos, moves[i])) continue;
-        char text[8];
-        FILE* f = fmemopen(text, sizeof text, "w");
-        move_print(moves[i], f);
-        fclose(f);
-        texts.push_back(text);
-    }
-    return texts;
-}
-
 // A random legal game from the start, cut at MAX_PLIES or where no move is
 // left; gives its move list and the legal replies of its last position.
 std::string RandomGame(uint64_t& rng, std::vector<std::string>& final_legal) {
@@ -125,7 +56,7 @@ std::string RandomGame(uint64_t& rng, std::vector<std::string>& final_legal) {
     std::string moves;
     for (int ply = 0;; ply++) {
         const Position& cur = line[ply & 1];
-        final_legal = LegalTexts(cur);
+        final_legal = LegalMoveTexts(cur);
         if (ply == MAX_PLIES || final_legal.empty()) break;
         const std::string& pick = final_legal[NextRandom(rng) % final_legal.size()];
         moves += " " + pick;
@@ -159,9 +90,9 @@ long LostBlocks(const char* log_path) {
     return summary ? blocks : -1;
 }
 
-int Fail(Engine& engine, int cycle, const std::string& what) {
+int Fail(ChildProcess& engine, int cycle, const std::string& what) {
     fprintf(stderr, "cycle %d: %s\n", cycle, what.c_str());
-    if (engine.pid > 0) kill(engine.pid, SIGKILL);
+    KillChild(engine);
     printf("0 passed, 1 failed\n");
     return 1;
 }
@@ -194,11 +125,11 @@ int main(int argc, char** argv) {
               stderr);
         return 2;
     }
-    signal(SIGPIPE, SIG_IGN);
     Init();
 
-    Engine engine;
-    if (!Start(engine, argv + i)) return Fail(engine, 0, "cannot start the engine");
+    ChildProcess engine;
+    if (!StartChild(engine, std::vector<std::string>(argv + i, argv + argc)))
+        return Fail(engine, 0, "cannot start the engine");
     uint64_t rng = seed;
     long warm_kb = -1, peak_plies = 0, ended = 0;
     for (int cycle = 1; cycle <= cycles; cycle++) {
@@ -207,12 +138,13 @@ int main(int argc, char** argv) {
         const long plies = long(std::count(moves.begin(), moves.end(), ' '));
         peak_plies = std::max(peak_plies, plies);
         if (legal.empty()) ended++;
-        fprintf(engine.to, "position startpos moves%s\ngo movetime 1\n", moves.c_str());
-        fflush(engine.to);
+        if (!SendText(engine, "position startpos moves" + moves + "\ngo movetime 1\n", REPLY_TIMEOUT_MS))
+            return Fail(engine, cycle, "cannot send the game (engine died or hung)");
 
         std::string line;
         for (;;) {
-            if (!ReadLine(engine, line)) return Fail(engine, cycle, "no bestmove (engine died or hung)");
+            if (!ReadLine(engine, line, REPLY_TIMEOUT_MS))
+                return Fail(engine, cycle, "no bestmove (engine died or hung)");
             if (line.rfind("info depth ", 0) == 0) continue;
             if (line.rfind("bestmove ", 0) != 0) return Fail(engine, cycle, "unexpected line: " + line);
             break;
@@ -224,17 +156,13 @@ int main(int argc, char** argv) {
     }
     const long end_kb = ResidentKb(engine.pid);
 
-    fputs("quit\n", engine.to);
-    fclose(engine.to);
-    int status = 0;
-    waitpid(engine.pid, &status, 0);
-    engine.pid = -1;
+    SendLine(engine, "quit", REPLY_TIMEOUT_MS);
+    const int status = WaitChild(engine, REPLY_TIMEOUT_MS);
     printf(
         "%d cycles, longest game %ld plies, %ld ended in mate or stalemate; resident %ld kB after %d cycles, "
         "%ld kB at the end\n",
         cycles, peak_plies, ended, warm_kb, std::max(1, cycles / 10), end_kb);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return Fail(engine, cycles, "engine ended with status " + std::to_string(status));
+    if (status != 0) return Fail(engine, cycles, "engine ended with status " + std::to_string(status));
     if (max_growth_kb >= 0 && (warm_kb < 0 || end_kb < 0 || end_kb - warm_kb > max_growth_kb))
         return Fail(engine, cycles, "resident size grew by " + std::to_string(end_kb - warm_kb) + " kB");
     if (valgrind_log) {

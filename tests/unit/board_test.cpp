@@ -9,12 +9,6 @@
 
 namespace {
 
-BB Set(std::initializer_list<Square> squares) {
-    BB bb = 0;
-    for (Square s : squares) bb |= sbb(s);
-    return bb;
-}
-
 TEST(BitTest, LsbAndPopVisitSquaresLowestFirst) {
     EXPECT_EQ(lsb(0), NO_SQUARE);
     EXPECT_EQ(lsb(~BB(0)), A1);

@@ -1,11 +1,6 @@
 // A whole game driven the way a GUI drives engines: two tarvik processes, each
 // sent "position startpos moves ..." growing by two moves a turn and "go" with
 // the clocks a GUI keeps. Every reply must be legal and arrive in time.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -16,82 +11,33 @@
 
 namespace {
 
-// A child engine process with its standard input and output on pipes.
-struct Engine {
-    pid_t pid = -1;
-    int to_engine = -1;
-    int from_engine = -1;
-    std::string pending;
-};
+const int SEND_MS = 5000;
 
-bool StartEngine(Engine& e) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return false;
-    e.pid = fork();
-    if (e.pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[1]);
-        close(out[0]);
-        execl(TARVIK_BIN_DIR "/tarvik", "tarvik", (char*)nullptr);
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    e.to_engine = in[1];
-    e.from_engine = out[0];
-    return e.pid > 0;
+// Reads lines until one starts with prefix; false when none has come within
+// timeout_ms or the engine closes its output.
+bool ReadUntil(ChildProcess& e, const std::string& prefix, int timeout_ms, std::string& line) {
+    const ChildClock::time_point deadline = ChildDeadline(timeout_ms);
+    while (ReadLine(e, line, MsUntil(deadline)))
+        if (line.rfind(prefix, 0) == 0) return true;
+    return false;
 }
 
-void Send(Engine& e, const std::string& line) {
-    const std::string text = line + "\n";
-    ASSERT_EQ(write(e.to_engine, text.data(), text.size()), ssize_t(text.size()));
-}
-
-// Reads lines until one starts with prefix; false when the engine goes silent
-// for timeout_ms or closes its output.
-bool ReadUntil(Engine& e, const std::string& prefix, int timeout_ms, std::string& line) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-        size_t nl;
-        while ((nl = e.pending.find('\n')) != std::string::npos) {
-            line = e.pending.substr(0, nl);
-            e.pending.erase(0, nl + 1);
-            if (line.rfind(prefix, 0) == 0) return true;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd pfd{e.from_engine, POLLIN, 0};
-        if (poll(&pfd, 1, int(left.count())) <= 0) return false;
-        char buf[4096];
-        const ssize_t n = read(e.from_engine, buf, sizeof buf);
-        if (n <= 0) return false;
-        e.pending.append(buf, size_t(n));
-    }
-}
-
-void StopEngine(Engine& e) {
+void StopEngine(ChildProcess& e) {
     if (e.pid <= 0) return;
-    Send(e, "quit");
-    close(e.to_engine);
-    close(e.from_engine);
-    int status = 0;
-    waitpid(e.pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(SendLine(e, "quit", SEND_MS));
+    EXPECT_EQ(WaitChild(e, 60000), 0);
 }
 
 TEST(Conformance, WholeGameUnderClocks) {
-    signal(SIGPIPE, SIG_IGN);
-    Engine engines[2];
+    ChildProcess engines[2];
     std::string line;
-    for (Engine& e : engines) {
-        ASSERT_TRUE(StartEngine(e));
-        Send(e, "uci");
+    for (ChildProcess& e : engines) {
+        ASSERT_TRUE(StartChild(e, {TARVIK_BIN_DIR "/tarvik"}));
+        ASSERT_TRUE(SendLine(e, "uci", SEND_MS));
         ASSERT_TRUE(ReadUntil(e, "uciok", 5000, line));
-        Send(e, "isready");
+        ASSERT_TRUE(SendLine(e, "isready", SEND_MS));
         ASSERT_TRUE(ReadUntil(e, "readyok", 5000, line));
-        Send(e, "ucinewgame");
+        ASSERT_TRUE(SendLine(e, "ucinewgame", SEND_MS));
     }
 
     const int INCREMENT = 50;
@@ -103,10 +49,12 @@ TEST(Conformance, WholeGameUnderClocks) {
     for (; plies < 160; plies++) {
         const std::vector<std::string> legal = LegalMoveTexts(pos);
         if (legal.empty()) break;  // mate or stalemate
-        Engine& e = engines[pos.turn];
-        Send(e, "position startpos" + (moves.empty() ? std::string() : " moves" + moves));
-        Send(e, "go wtime " + std::to_string(clock_ms[WHITE]) + " btime " + std::to_string(clock_ms[BLACK]) + " winc " +
-                    std::to_string(INCREMENT) + " binc " + std::to_string(INCREMENT));
+        ChildProcess& e = engines[pos.turn];
+        ASSERT_TRUE(SendLine(e, "position startpos" + (moves.empty() ? std::string() : " moves" + moves), SEND_MS));
+        const std::string go = "go wtime " + std::to_string(clock_ms[WHITE]) + " btime " +
+                               std::to_string(clock_ms[BLACK]) + " winc " + std::to_string(INCREMENT) + " binc " +
+                               std::to_string(INCREMENT);
+        ASSERT_TRUE(SendLine(e, go, SEND_MS));
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(ReadUntil(e, "bestmove ", int(clock_ms[pos.turn]), line))
             << "no move within the clock at ply " << plies;
@@ -127,7 +75,7 @@ TEST(Conformance, WholeGameUnderClocks) {
     RecordProperty("plies", plies);
     EXPECT_TRUE(plies >= 80 || LegalMoveTexts(pos).empty() || is_threefold(pos))
         << "game ended early at ply " << plies << ":" << moves;
-    for (Engine& e : engines) StopEngine(e);
+    for (ChildProcess& e : engines) StopEngine(e);
 }
 
 }  // namespace

@@ -44,17 +44,13 @@ std::vector<Block> ReadExpected() {
 // The reply of a search to max_depth with the fields that vary from run to run
 // (speed and time) cut out.
 std::vector<std::string> SearchReply(const Position& pos, uint32_t max_depth) {
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    const Move best = FindBestMove(pos, NO_BUDGET, max_depth, out);
-    fprintf(out, "bestmove %s\n", MoveText(best).c_str());
-    fclose(out);
+    const std::string text = Printed([&](FILE* out) {
+        const Move best = FindBestMove(pos, NO_BUDGET, max_depth, out);
+        fprintf(out, "bestmove %s\n", MoveText(best).c_str());
+    });
     const std::regex timing(" nps \\d+| time \\d+");
     std::vector<std::string> reply;
-    for (const std::string& line : Lines(std::string(text, size)))
-        reply.push_back(std::regex_replace(line, timing, ""));
-    free(text);
+    for (const std::string& line : Lines(text)) reply.push_back(std::regex_replace(line, timing, ""));
     return reply;
 }
 

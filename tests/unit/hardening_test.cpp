@@ -78,16 +78,11 @@ std::string Replies(const std::string& out) {
 
 // Runs input through the command loop on pos, searches cut at depth 2.
 std::string RunLoop(Game& game, const std::string& input) {
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-    UCILoop(game, in, out, 2);
-    fclose(in);
-    fclose(out);
-    std::string result(text, size);
-    free(text);
-    return result;
+    return Printed([&](FILE* out) {
+        FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+        UCILoop(game, in, out, 2);
+        fclose(in);
+    });
 }
 
 TEST(HardeningTest, BadInputLeavesTheRecordByteForByte) {

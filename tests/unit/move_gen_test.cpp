@@ -40,12 +40,6 @@ std::vector<uint32_t> Flags(const std::vector<Move>& moves) {
     return flags;
 }
 
-BB Set(std::initializer_list<Square> squares) {
-    BB bb = 0;
-    for (Square s : squares) bb |= sbb(s);
-    return bb;
-}
-
 TEST(MoveGenTest, StartPositionOrder) {
     EXPECT_EQ(MovesOf(START_FEN),
               (Texts{"a2a3", "b2b3", "c2c3", "d2d3", "e2e3", "f2f3", "g2g3", "h2h3", "a2a4", "b2b4",

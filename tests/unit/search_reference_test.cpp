@@ -94,10 +94,7 @@ std::vector<std::string> RandomGameLines(int games, int plies, uint32_t seed, bo
 
 Position LinePosition(History& history, const std::string& line) {
     const size_t bar = line.find('|');
-    Position pos = FenPosition(history, line.substr(0, bar).c_str());
-    std::string moves = line.substr(bar + 1);
-    EXPECT_TRUE(apply_moves(pos, moves.data())) << line;
-    return pos;
+    return GamePosition(history, line.substr(0, bar).c_str(), line.substr(bar + 1).c_str());
 }
 
 }  // namespace

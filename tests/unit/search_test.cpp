@@ -27,13 +27,9 @@ struct SearchRun {
 };
 
 SearchRun Search(const Position& pos, uint32_t budget, uint32_t max_depth) {
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
     SearchRun run;
-    run.best = FindBestMove(pos, budget, max_depth, out);
-    fclose(out);
-    for (const std::string& line : Lines(std::string(text, size))) {
+    const std::string text = Printed([&](FILE* out) { run.best = FindBestMove(pos, budget, max_depth, out); });
+    for (const std::string& line : Lines(text)) {
         Progress p;
         char move[8] = {};
         EXPECT_EQ(sscanf(line.c_str(), "info depth %d score cp %lld nps %*u nodes %u time %llu pv %5s", &p.depth,
@@ -43,17 +39,7 @@ SearchRun Search(const Position& pos, uint32_t budget, uint32_t max_depth) {
         p.move = move;
         run.lines.push_back(p);
     }
-    free(text);
     return run;
-}
-
-// A position from FEN followed by game moves, so that the hash history holds
-// the positions the moves passed through.
-Position GamePosition(History& history, const char* fen, const char* moves) {
-    Position pos = FenPosition(history, fen);
-    std::string text = moves;
-    EXPECT_TRUE(apply_moves(pos, text.data())) << moves;
-    return pos;
 }
 
 const Move SENTINEL = 0x0FFF;  // h8h8: no search can write it

@@ -14,12 +14,6 @@
 
 namespace {
 
-BB Set(std::initializer_list<Square> squares) {
-    BB bb = 0;
-    for (Square s : squares) bb |= sbb(s);
-    return bb;
-}
-
 std::string Names(BB bb) {
     std::string out;
     for (uint32_t s = 0; s < 64; s++)

@@ -1,19 +1,18 @@
-// Shared helpers for the tests: positions from FEN, move texts, running the
-// engine's programs as child processes.
+// Shared helpers for the tests: bitboards from squares, positions from FEN,
+// move texts, running the engine's programs as child processes.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
 #include "chess/position.h"
+#include "chess/utility.h"
+#include "child_process.h"
+#include "move_texts.h"
 
 // Openings rich in castling, en passant, promotions and pins, for random games.
 inline const char* const RICH_OPENINGS[] = {
@@ -33,55 +32,48 @@ inline Position FenPosition(History& history, const char* fen) {
     return pos;
 }
 
-inline std::string MoveText(Move m) {
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* f = open_memstream(&text, &size);
-    move_print(m, f);
-    fclose(f);
-    std::string s(text, size);
-    free(text);
-    return s;
+// A position from FEN followed by game moves, so that the hash history holds
+// the positions the moves passed through.
+inline Position GamePosition(History& history, const char* fen, const char* moves) {
+    Position pos = FenPosition(history, fen);
+    std::string text = moves;
+    EXPECT_TRUE(apply_moves(pos, text.data())) << fen << " moves " << moves;
+    return pos;
 }
 
-// The legal moves of pos in generation order, as texts.
-inline std::vector<std::string> LegalMoveTexts(const Position& pos) {
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    std::vector<std::string> out;
-    Position next;
-    for (uint32_t i = 0; i < count; i++)
-        if (apply_legal(next, pos, moves[i])) out.push_back(MoveText(moves[i]));
-    return out;
+inline BB Set(std::initializer_list<Square> squares) {
+    BB bb = 0;
+    for (Square s : squares) bb |= sbb(s);
+    return bb;
 }
 
 struct ProcessResult {
     std::string out;
-    int status = -1;  // exit status, or -1 when killed or not started
+    // The exit status; 128 + the signal's number when a signal ended the
+    // program (137: killed at the time limit); -1 when it was not started.
+    int status = -1;
 };
 
-// Runs one of the built programs with input on its standard input, under a
-// wall-clock limit enforced by timeout(1).
+// Runs one of the built programs (args: words separated by spaces) with input
+// on its standard input, then end of file, and kills it when it has not ended
+// within timeout_seconds; the output is everything it printed until then.
 inline ProcessResult RunProgram(const std::string& program, const std::string& args, const std::string& input,
                                 int timeout_seconds = 60) {
-    char in_path[] = "/tmp/tarvik_test_inXXXXXX";
-    const int fd = mkstemp(in_path);
+    std::vector<std::string> argv = {TARVIK_BIN_DIR "/" + program};
+    std::istringstream words(args);
+    for (std::string word; words >> word;) argv.push_back(word);
     ProcessResult result;
-    if (fd < 0) return result;
-    FILE* in = fdopen(fd, "wb");
-    fwrite(input.data(), 1, input.size(), in);
-    fclose(in);
-    const std::string cmd = "timeout -s KILL " + std::to_string(timeout_seconds) + " " TARVIK_BIN_DIR "/" + program +
-                            " " + args + " < " + in_path;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (pipe) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) result.out.append(buf, n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ChildProcess child;
+    if (!StartChild(child, argv)) return result;
+    const ChildClock::time_point deadline = ChildDeadline(timeout_seconds * 1000);
+    SendText(child, input, MsUntil(deadline));  // a program may stop reading early
+    CloseInput(child);
+    if (!ReadToEnd(child, result.out, MsUntil(deadline))) {
+        KillChild(child);
+        constexpr int DYING_MS = 10000;  // its output ends as soon as it is gone
+        ReadToEnd(child, result.out, DYING_MS);
     }
-    remove(in_path);
+    result.status = WaitChild(child, MsUntil(deadline));
     return result;
 }
 
