@@ -1,5 +1,5 @@
-// tarvik-perft: counts leaf nodes of the legal move tree with the engine's own
-// generator, apply and king-safety test, and checks EPD perft suites.
+// tarvik-perft: counts leaf nodes of the legal move tree with the library's
+// Perft, and checks EPD perft suites.
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -9,24 +9,11 @@
 
 #include "chess/move.h"
 #include "chess/move_gen.h"
+#include "chess/perft.h"
 #include "chess/position.h"
 #include "misc/misc.h"
 
 namespace {
-
-// Every leaf move is made and tested: legality is only known after apply.
-uint64_t Perft(const Position& pos, int depth) {
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    uint64_t nodes = 0;
-    Position next;
-    for (uint32_t i = 0; i < count; i++) {
-        apply(next, pos, moves[i]);
-        if (!IsKingSafe(next, pos.turn)) continue;
-        nodes += depth <= 1 ? 1 : Perft(next, depth - 1);
-    }
-    return nodes;
-}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
