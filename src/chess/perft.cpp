@@ -22,6 +22,17 @@ constexpr BB CASTLING_PATH[2][2] = {{0x60ULL, 0x0EULL}, {0x60ULL << 56, 0x0EULL 
 constexpr BB CASTLING_SAFE[2][2] = {{0x60ULL, 0x0CULL}, {0x60ULL << 56, 0x0CULL << 56}};
 constexpr uint32_t CASTLING_RIGHT[2] = {CASTLE_KING_SIDE, CASTLE_QUEEN_SIDE};
 
+// The counter takes a dozen population counts a node. The x86-64 baseline has
+// no instruction for it, and there the builtin becomes a library call; adding
+// bit fields in registers is about twice as fast. Where the instruction is
+// enabled, the compiler recognises this form and emits it.
+inline uint32_t Population(BB bb) {
+    bb -= (bb >> 1) & 0x5555555555555555ULL;
+    bb = (bb & 0x3333333333333333ULL) + ((bb >> 2) & 0x3333333333333333ULL);
+    bb = (bb + (bb >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<uint32_t>((bb * 0x0101010101010101ULL) >> 56);
+}
+
 template <int S>
 constexpr BB Shift(BB bb) {
     if constexpr (S > 0)
@@ -59,14 +70,16 @@ inline BB SlideDiagonal(BB gen, BB empty) {
 
 // The moves of the pieces of gen onto targets, summed direction by direction.
 inline uint32_t CountOrthogonal(BB gen, BB empty, BB targets) {
-    return popcount(Slide<8, ALL>(gen, empty) & targets) + popcount(Slide<-8, ALL>(gen, empty) & targets) +
-           popcount(Slide<1, NOT_FILE_A>(gen, empty) & targets) + popcount(Slide<-1, NOT_FILE_H>(gen, empty) & targets);
+    return Population(Slide<8, ALL>(gen, empty) & targets) + Population(Slide<-8, ALL>(gen, empty) & targets) +
+           Population(Slide<1, NOT_FILE_A>(gen, empty) & targets) +
+           Population(Slide<-1, NOT_FILE_H>(gen, empty) & targets);
 }
 
 inline uint32_t CountDiagonal(BB gen, BB empty, BB targets) {
-    return popcount(Slide<9, NOT_FILE_A>(gen, empty) & targets) + popcount(Slide<7, NOT_FILE_H>(gen, empty) & targets) +
-           popcount(Slide<-7, NOT_FILE_A>(gen, empty) & targets) +
-           popcount(Slide<-9, NOT_FILE_H>(gen, empty) & targets);
+    return Population(Slide<9, NOT_FILE_A>(gen, empty) & targets) +
+           Population(Slide<7, NOT_FILE_H>(gen, empty) & targets) +
+           Population(Slide<-7, NOT_FILE_A>(gen, empty) & targets) +
+           Population(Slide<-9, NOT_FILE_H>(gen, empty) & targets);
 }
 
 inline BB PawnPushes(Color color, BB pawns) { return color == WHITE ? shift_up(pawns) : shift_down(pawns); }
@@ -74,7 +87,7 @@ inline BB PawnWest(Color color, BB pawns) { return (color == WHITE ? pawns << 7 
 inline BB PawnEast(Color color, BB pawns) { return (color == WHITE ? pawns << 9 : pawns >> 7) & NOT_FILE_A; }
 
 // A pawn move onto the last rank is four moves, one per promotion piece.
-inline uint32_t CountPawnTargets(BB targets) { return popcount(targets) + 3 * popcount(targets & PROMOTION_RANKS); }
+inline uint32_t CountPawnTargets(BB targets) { return Population(targets) + 3 * Population(targets & PROMOTION_RANKS); }
 
 // Every square the pieces of color attack when the board holds occ: the own
 // king of the other side lifted off occ lets the sliders see through its square.
@@ -143,7 +156,7 @@ inline uint32_t CountPinnedMoves(const Position& pos, Square king, Square piece,
     }
     const bool moves = type == QUEEN || (type == ROOK && orthogonal) || (type == BISHOP && !orthogonal);
     // The line holds the piece itself; every other square of it is a move.
-    return moves ? popcount(line) - 1 : 0;
+    return moves ? Population(line) - 1 : 0;
 }
 
 // En passant takes a pawn off a square the other lines do not see, so each
@@ -195,7 +208,7 @@ uint32_t CountLegalMoves(const Position& pos) {
         castling |= (rights & CASTLING_RIGHT[side]) && !(CASTLING_PATH[us][side] & occ);
     if (king_targets || castling) {
         const BB attacked = Attacks(pos, them, occ ^ king_bb);
-        count += popcount(king_targets & ~attacked);
+        count += Population(king_targets & ~attacked);
         for (int side = 0; side < 2; side++)
             count += (rights & CASTLING_RIGHT[side]) && !(CASTLING_PATH[us][side] & occ) &&
                      !(CASTLING_SAFE[us][side] & attacked);
@@ -225,7 +238,7 @@ uint32_t CountLegalMoves(const Position& pos) {
     count += CountPawnTargets(PawnWest(us, pawns) & enemy & targets);
     count += CountPawnTargets(PawnEast(us, pawns) & enemy & targets);
     BB knights = pos.pieces[KNIGHT] & free;
-    while (knights) count += popcount(ATTACKS_KNIGHT[lsbpop(knights)] & targets);
+    while (knights) count += Population(ATTACKS_KNIGHT[lsbpop(knights)] & targets);
     count += CountOrthogonal((pos.pieces[ROOK] | pos.pieces[QUEEN]) & free, empty, targets);
     count += CountDiagonal((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & free, empty, targets);
     return count;
