@@ -185,9 +185,8 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
     return count;
 }
 
-}  // namespace
-
-uint32_t CountLegalMoves(const Position& pos) {
+// Inlined whole into each build of the recursion below.
+[[gnu::always_inline]] inline uint32_t CountLegal(const Position& pos) {
     const Color us = pos.turn;
     const Color them = static_cast<Color>(1 - us);
     const BB own = pos.colors[us];
@@ -244,12 +243,14 @@ uint32_t CountLegalMoves(const Position& pos) {
     return count;
 }
 
-uint64_t Perft(const Position& pos, int depth) {
-    if (depth <= 1) return depth == 1 ? CountLegalMoves(pos) : 1;
+// The plies above the last, made with apply on GenerateMoves' lists. Only a
+// move out of check, of the king, of a pinned piece or en passant can leave
+// the king attacked: the others skip the test after apply. below is the
+// build of this function that the next ply calls.
+template <uint64_t (*below)(const Position&, int)>
+[[gnu::always_inline]] inline uint64_t PerftPlies(const Position& pos, int depth) {
     Move moves[MAX_MOVES];
     const uint32_t count = GenerateMoves(pos, moves);
-    // Only a move out of check, of the king, of a pinned piece or en passant
-    // can leave the king attacked: the others skip the test after apply.
     const BB king_bb = pos.pieces[KING] & pos.colors[pos.turn];
     const KingLines lines = FindKingLines(pos, lsb(king_bb));
     const BB suspects = lines.checkers ? ALL : lines.pinned | king_bb;
@@ -260,7 +261,34 @@ uint64_t Perft(const Position& pos, int depth) {
         apply(next, pos, m);
         const bool suspect = (suspects & sbb(move_from(m))) || move_type(m) == EP_CAPTURE;
         if (suspect && !IsKingSafe(next, pos.turn)) continue;
-        nodes += depth == 2 ? CountLegalMoves(next) : Perft(next, depth - 1);
+        nodes += depth == 2 ? CountLegal(next) : below(next, depth - 1);
     }
     return nodes;
+}
+
+uint64_t PerftBaseline(const Position& pos, int depth) { return PerftPlies<PerftBaseline>(pos, depth); }
+
+// The x86-64 baseline has no population-count instruction, so the counter
+// and the recursion are built a second time for processors that have one (the
+// compiler turns Population's bit fields into the instruction there) and
+// chosen at run time: the default build still runs everywhere.
+#if defined(__x86_64__) && !defined(__POPCNT__)
+[[gnu::target("popcnt")]] uint32_t CountLegalPopcnt(const Position& pos) { return CountLegal(pos); }
+[[gnu::target("popcnt")]] uint64_t PerftPopcnt(const Position& pos, int depth) {
+    return PerftPlies<PerftPopcnt>(pos, depth);
+}
+bool HasPopcnt() { return __builtin_cpu_supports("popcnt"); }
+#else
+uint32_t CountLegalPopcnt(const Position& pos) { return CountLegal(pos); }
+uint64_t PerftPopcnt(const Position& pos, int depth) { return PerftBaseline(pos, depth); }
+bool HasPopcnt() { return false; }
+#endif
+
+}  // namespace
+
+uint32_t CountLegalMoves(const Position& pos) { return HasPopcnt() ? CountLegalPopcnt(pos) : CountLegal(pos); }
+
+uint64_t Perft(const Position& pos, int depth) {
+    if (depth <= 1) return depth == 1 ? CountLegalMoves(pos) : 1;
+    return HasPopcnt() ? PerftPopcnt(pos, depth) : PerftBaseline(pos, depth);
 }
