@@ -16,8 +16,8 @@ constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
 constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
 constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
 // Castling, [colour][0 king side, 1 queen side]: the squares that must be
-// empty, and the squares the king stands on or crosses that must not be
-// attacked besides its own (which is not, since it may not castle in check).
+// empty, and the squares the king crosses or lands on, which must not be
+// attacked (its own square is not: it may not castle out of check).
 constexpr BB CASTLING_PATH[2][2] = {{0x60ULL, 0x0EULL}, {0x60ULL << 56, 0x0EULL << 56}};
 constexpr BB CASTLING_SAFE[2][2] = {{0x60ULL, 0x0CULL}, {0x60ULL << 56, 0x0CULL << 56}};
 constexpr uint32_t CASTLING_RIGHT[2] = {CASTLE_KING_SIDE, CASTLE_QUEEN_SIDE};
@@ -89,8 +89,9 @@ inline BB PawnEast(Color color, BB pawns) { return (color == WHITE ? pawns << 9 
 // A pawn move onto the last rank is four moves, one per promotion piece.
 inline uint32_t CountPawnTargets(BB targets) { return Population(targets) + 3 * Population(targets & PROMOTION_RANKS); }
 
-// Every square the pieces of color attack when the board holds occ: the own
-// king of the other side lifted off occ lets the sliders see through its square.
+// Every square the pieces of color attack when the board holds occ. The
+// caller lifts its king off occ, so that a slider checking it also covers
+// the squares behind it, where the king cannot flee.
 BB Attacks(const Position& pos, Color color, BB occ) {
     const BB own = pos.colors[color];
     const BB pawns = pos.pieces[PAWN] & own;
