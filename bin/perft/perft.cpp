@@ -1,5 +1,7 @@
-// tarvik-perft: counts leaf nodes of the legal move tree with the engine's own
-// generator, apply and king-safety test, and checks EPD perft suites.
+// tarvik-perft: counts leaf nodes of the legal move tree with the library's
+// Perft, and checks EPD perft suites.
+#include "chess/perft.h"
+
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -13,19 +15,6 @@
 #include "misc/misc.h"
 
 namespace {
-
-// Every leaf move is made and tested: legality is only known after apply.
-uint64_t Perft(const Position& pos, int depth) {
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    uint64_t nodes = 0;
-    Position next;
-    for (uint32_t i = 0; i < count; i++) {
-        if (!apply_legal(next, pos, moves[i])) continue;
-        nodes += depth <= 1 ? 1 : Perft(next, depth - 1);
-    }
-    return nodes;
-}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -54,13 +43,13 @@ int RunDepth(int depth, const char* fen, bool divide) {
         Position next;
         for (uint32_t i = 0; i < count; i++) {
             if (!apply_legal(next, pos, moves[i])) continue;
-            const uint64_t n = depth == 1 ? 1 : Perft(next, depth - 1);
+            const uint64_t n = Perft(next, depth - 1);
             move_print(moves[i]);
             printf(" %" PRIu64 "\n", n);
             total += n;
         }
     } else {
-        total = depth == 0 ? 1 : Perft(pos, depth);
+        total = Perft(pos, depth);
     }
     const double secs = Seconds(start);
     printf("Nodes: %" PRIu64 "\nTime: %.3f s\nNodes/second: %.0f\n", total, secs,
@@ -96,8 +85,7 @@ int RunEpd(const char* path, uint64_t max_nodes) {
             int depth;
             unsigned long long expected;
             if (sscanf(field, " D%d %llu", &depth, &expected) != 2 || depth < 0 || expected > max_nodes) continue;
-            // The tree of depth 0 is the position itself: one leaf.
-            const uint64_t found = depth == 0 ? 1 : Perft(pos, depth);
+            const uint64_t found = Perft(pos, depth);
             total += found;
             if (found == expected) {
                 passed++;

@@ -16,6 +16,7 @@ src/misc/misc
 src/chess/attacks
 src/chess/position
 src/chess/move_gen
+src/chess/perft
 src/eval/eval
 src/search/move_ordering
 src/search/search

@@ -1,0 +1,295 @@
+// Perft: the legal-move counter of the last ply and the recursion above it.
+#include "chess/perft.h"
+
+#include "bit/bit.h"
+#include "chess/masks.h"
+#include "chess/move.h"
+#include "chess/move_gen.h"
+#include "chess/position.h"
+#include "chess/utility.h"
+
+namespace {
+
+constexpr BB ALL = ~BB(0);
+constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
+constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
+// Castling, [colour][0 king side, 1 queen side]: the squares that must be
+// empty, and the squares the king crosses or lands on, which must not be
+// attacked (its own square is not: it may not castle out of check).
+constexpr BB CASTLING_PATH[2][2] = {{0x60ULL, 0x0EULL}, {0x60ULL << 56, 0x0EULL << 56}};
+constexpr BB CASTLING_SAFE[2][2] = {{0x60ULL, 0x0CULL}, {0x60ULL << 56, 0x0CULL << 56}};
+constexpr uint32_t CASTLING_RIGHT[2] = {CASTLE_KING_SIDE, CASTLE_QUEEN_SIDE};
+
+// The counter takes a dozen population counts a node. The x86-64 baseline has
+// no instruction for it, and there the builtin becomes a library call; adding
+// bit fields in registers is about twice as fast. Where the instruction is
+// enabled, the compiler recognises this form and emits it.
+inline uint32_t Population(BB bb) {
+    bb -= (bb >> 1) & 0x5555555555555555ULL;
+    bb = (bb & 0x3333333333333333ULL) + ((bb >> 2) & 0x3333333333333333ULL);
+    bb = (bb + (bb >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<uint32_t>((bb * 0x0101010101010101ULL) >> 56);
+}
+
+template <int S>
+constexpr BB Shift(BB bb) {
+    if constexpr (S > 0)
+        return bb << S;
+    else
+        return bb >> -S;
+}
+
+// The squares the pieces of gen reach in one direction (a step of S squares,
+// landing only on LAND, which drops the steps that wrap around the board
+// edge), the first occupied square of each line included. Three doubling
+// steps instead of a walk: no table, no loop, no branch. Two pieces of the
+// same side never share a square reached in the same direction (the rear
+// one stops at the front one), so a count per direction counts moves.
+template <int S, BB LAND>
+inline BB Slide(BB gen, BB empty) {
+    BB pro = empty & LAND;
+    gen |= pro & Shift<S>(gen);
+    pro &= Shift<S>(pro);
+    gen |= pro & Shift<2 * S>(gen);
+    pro &= Shift<2 * S>(pro);
+    gen |= pro & Shift<4 * S>(gen);
+    return Shift<S>(gen) & LAND;
+}
+
+inline BB SlideOrthogonal(BB gen, BB empty) {
+    return Slide<8, ALL>(gen, empty) | Slide<-8, ALL>(gen, empty) | Slide<1, NOT_FILE_A>(gen, empty) |
+           Slide<-1, NOT_FILE_H>(gen, empty);
+}
+
+inline BB SlideDiagonal(BB gen, BB empty) {
+    return Slide<9, NOT_FILE_A>(gen, empty) | Slide<7, NOT_FILE_H>(gen, empty) | Slide<-7, NOT_FILE_A>(gen, empty) |
+           Slide<-9, NOT_FILE_H>(gen, empty);
+}
+
+// The moves of the pieces of gen onto targets, summed direction by direction.
+inline uint32_t CountOrthogonal(BB gen, BB empty, BB targets) {
+    return Population(Slide<8, ALL>(gen, empty) & targets) + Population(Slide<-8, ALL>(gen, empty) & targets) +
+           Population(Slide<1, NOT_FILE_A>(gen, empty) & targets) +
+           Population(Slide<-1, NOT_FILE_H>(gen, empty) & targets);
+}
+
+inline uint32_t CountDiagonal(BB gen, BB empty, BB targets) {
+    return Population(Slide<9, NOT_FILE_A>(gen, empty) & targets) +
+           Population(Slide<7, NOT_FILE_H>(gen, empty) & targets) +
+           Population(Slide<-7, NOT_FILE_A>(gen, empty) & targets) +
+           Population(Slide<-9, NOT_FILE_H>(gen, empty) & targets);
+}
+
+inline BB PawnPushes(Color color, BB pawns) { return color == WHITE ? shift_up(pawns) : shift_down(pawns); }
+inline BB PawnWest(Color color, BB pawns) { return (color == WHITE ? pawns << 7 : pawns >> 9) & NOT_FILE_H; }
+inline BB PawnEast(Color color, BB pawns) { return (color == WHITE ? pawns << 9 : pawns >> 7) & NOT_FILE_A; }
+
+// A pawn move onto the last rank is four moves, one per promotion piece.
+inline uint32_t CountPawnTargets(BB targets) { return Population(targets) + 3 * Population(targets & PROMOTION_RANKS); }
+
+// Every square the pieces of color attack when the board holds occ. The
+// caller lifts its king off occ, so that a slider checking it also covers
+// the squares behind it, where the king cannot flee.
+BB Attacks(const Position& pos, Color color, BB occ) {
+    const BB own = pos.colors[color];
+    const BB pawns = pos.pieces[PAWN] & own;
+    BB attacks = PawnWest(color, pawns) | PawnEast(color, pawns);
+    BB knights = pos.pieces[KNIGHT] & own;
+    while (knights) attacks |= ATTACKS_KNIGHT[lsbpop(knights)];
+    attacks |= ATTACKS_KING[lsb(pos.pieces[KING] & own)];
+    const BB empty = ~occ;
+    attacks |= SlideOrthogonal((pos.pieces[ROOK] | pos.pieces[QUEEN]) & own, empty);
+    attacks |= SlideDiagonal((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own, empty);
+    return attacks;
+}
+
+// What stands on the lines to the king of the side to move: the pieces that
+// give check, the empty squares between a checking slider and the king, the
+// own pieces pinned to the king, and each pin's line from beside the king to
+// the pinner inclusive. Lines to the king from different directions share no
+// square, so a pinned piece finds its own line as pin_lines & RAYS[king][piece].
+struct KingLines {
+    BB checkers;
+    BB block;
+    BB pinned;
+    BB pin_lines;
+};
+
+inline KingLines FindKingLines(const Position& pos, Square king) {
+    const Color us = pos.turn;
+    const BB own = pos.colors[us];
+    const BB enemy = pos.colors[1 - us];
+    const BB occ = own | enemy;
+    KingLines lines{};
+    lines.checkers =
+        ((ATTACKS_PAWN[us][king] & pos.pieces[PAWN]) | (ATTACKS_KNIGHT[king] & pos.pieces[KNIGHT])) & enemy;
+    BB snipers = ((ATTACKS_ROOK[king] & (pos.pieces[ROOK] | pos.pieces[QUEEN])) |
+                  (ATTACKS_BISHOP[king] & (pos.pieces[BISHOP] | pos.pieces[QUEEN]))) &
+                 enemy;
+    while (snipers) {
+        const Square s = lsbpop(snipers);
+        const BB between = RAYS[king][s] & RAYS[s][king];
+        const BB met = between & occ;
+        if (!met) {
+            lines.checkers |= sbb(s);
+            lines.block |= between;
+        } else if (!(met & (met - 1)) && (met & own)) {
+            lines.pinned |= met;
+            lines.pin_lines |= between | sbb(s);
+        }
+    }
+    return lines;
+}
+
+// The moves of a pinned piece: along its pin line only, with no check to answer.
+inline uint32_t CountPinnedMoves(const Position& pos, Square king, Square piece, BB line) {
+    const Color us = pos.turn;
+    const bool orthogonal = ATTACKS_ROOK[king] & sbb(piece);
+    const PieceType type = square_piece(pos, piece);
+    if (type == PAWN) {
+        const BB empty = ~(pos.colors[WHITE] | pos.colors[BLACK]);
+        const BB push = PawnPushes(us, sbb(piece)) & empty;
+        const BB push2 = PawnPushes(us, push) & empty & DOUBLE_PUSH_RANK[us];
+        const BB captures = ATTACKS_PAWN[us][piece] & pos.colors[1 - us];
+        return CountPawnTargets((push | push2 | captures) & line);
+    }
+    const bool moves = type == QUEEN || (type == ROOK && orthogonal) || (type == BISHOP && !orthogonal);
+    // The line holds the piece itself; every other square of it is a move.
+    return moves ? Population(line) - 1 : 0;
+}
+
+// En passant takes a pawn off a square the other lines do not see, so each
+// capture is tested on the board it leaves: no enemy piece but the taken pawn
+// may attack the king there.
+uint32_t CountEnPassant(const Position& pos, Square king) {
+    const Color us = pos.turn;
+    const Color them = static_cast<Color>(1 - us);
+    const Square ep = pos.ep_square;
+    const Square victim = static_cast<Square>(us == WHITE ? ep - 8 : ep + 8);
+    const BB enemy = pos.colors[them];
+    const BB occ = pos.colors[us] | enemy;
+    const BB enemy_pawns = pos.pieces[PAWN] & enemy & ~sbb(victim);
+    const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & enemy;
+    const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & enemy;
+    const bool jumper_check =
+        (ATTACKS_PAWN[us][king] & enemy_pawns) || (ATTACKS_KNIGHT[king] & pos.pieces[KNIGHT] & enemy);
+    if (jumper_check) return 0;
+    uint32_t count = 0;
+    BB capturers = pos.pieces[PAWN] & pos.colors[us] & ATTACKS_PAWN[them][ep];
+    while (capturers) {
+        const BB empty = ~(occ ^ sbb(lsbpop(capturers)) ^ sbb(victim) ^ sbb(ep));
+        const BB seen = (SlideOrthogonal(sbb(king), empty) & orthogonal) | (SlideDiagonal(sbb(king), empty) & diagonal);
+        count += !seen;
+    }
+    return count;
+}
+
+// Inlined whole into each build of the recursion below.
+[[gnu::always_inline]] inline uint32_t CountLegal(const Position& pos) {
+    const Color us = pos.turn;
+    const Color them = static_cast<Color>(1 - us);
+    const BB own = pos.colors[us];
+    const BB enemy = pos.colors[them];
+    const BB occ = own | enemy;
+    const BB empty = ~occ;
+    const BB king_bb = pos.pieces[KING] & own;
+    const Square king = lsb(king_bb);
+    const KingLines lines = FindKingLines(pos, king);
+    uint32_t count = 0;
+
+    // 1. The king: onto squares not attacked once it has left its own, and
+    // castling, whose squares the king's presence never shields.
+    const BB king_targets = ATTACKS_KING[king] & ~own;
+    const uint32_t rights = lines.checkers ? 0 : pos.castling[us];
+    bool castling = false;
+    for (int side = 0; side < 2; side++)
+        castling |= (rights & CASTLING_RIGHT[side]) && !(CASTLING_PATH[us][side] & occ);
+    if (king_targets || castling) {
+        const BB attacked = Attacks(pos, them, occ ^ king_bb);
+        count += Population(king_targets & ~attacked);
+        for (int side = 0; side < 2; side++)
+            count += (rights & CASTLING_RIGHT[side]) && !(CASTLING_PATH[us][side] & occ) &&
+                     !(CASTLING_SAFE[us][side] & attacked);
+    }
+    if (pos.ep_square != NO_SQUARE) count += CountEnPassant(pos, king);
+
+    // 2. In double check only the king moves. A single check is answered by
+    // taking the checker or stepping between; a pinned piece can do neither.
+    BB targets = ~own;
+    if (lines.checkers) {
+        if (lines.checkers & (lines.checkers - 1)) return count;
+        targets = lines.checkers | lines.block;
+    } else {
+        BB pinned = lines.pinned;
+        while (pinned) {
+            const Square piece = lsbpop(pinned);
+            count += CountPinnedMoves(pos, king, piece, lines.pin_lines & RAYS[king][piece]);
+        }
+    }
+
+    // 3. Every other piece moves freely onto targets; pinned ones still block.
+    const BB free = own & ~lines.pinned;
+    const BB pawns = pos.pieces[PAWN] & free;
+    const BB push = PawnPushes(us, pawns) & empty;
+    const BB push2 = PawnPushes(us, push) & empty & DOUBLE_PUSH_RANK[us];
+    count += CountPawnTargets((push | push2) & targets);
+    count += CountPawnTargets(PawnWest(us, pawns) & enemy & targets);
+    count += CountPawnTargets(PawnEast(us, pawns) & enemy & targets);
+    BB knights = pos.pieces[KNIGHT] & free;
+    while (knights) count += Population(ATTACKS_KNIGHT[lsbpop(knights)] & targets);
+    count += CountOrthogonal((pos.pieces[ROOK] | pos.pieces[QUEEN]) & free, empty, targets);
+    count += CountDiagonal((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & free, empty, targets);
+    return count;
+}
+
+// The plies above the last, made with apply on GenerateMoves' lists. Only a
+// move out of check, of the king, of a pinned piece or en passant can leave
+// the king attacked: the others skip the test after apply. below is the
+// build of this function that the next ply calls.
+template <uint64_t (*below)(const Position&, int)>
+[[gnu::always_inline]] inline uint64_t PerftPlies(const Position& pos, int depth) {
+    Move moves[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    const BB king_bb = pos.pieces[KING] & pos.colors[pos.turn];
+    const KingLines lines = FindKingLines(pos, lsb(king_bb));
+    const BB suspects = lines.checkers ? ALL : lines.pinned | king_bb;
+    uint64_t nodes = 0;
+    Position next;
+    for (uint32_t i = 0; i < count; i++) {
+        const Move m = moves[i];
+        apply(next, pos, m);
+        const bool suspect = (suspects & sbb(move_from(m))) || move_type(m) == EP_CAPTURE;
+        if (suspect && !IsKingSafe(next, pos.turn)) continue;
+        nodes += depth == 2 ? CountLegal(next) : below(next, depth - 1);
+    }
+    return nodes;
+}
+
+uint64_t PerftBaseline(const Position& pos, int depth) { return PerftPlies<PerftBaseline>(pos, depth); }
+
+// The x86-64 baseline has no population-count instruction, so the counter
+// and the recursion are built a second time for processors that have one (the
+// compiler turns Population's bit fields into the instruction there) and
+// chosen at run time: the default build still runs everywhere.
+#if defined(__x86_64__) && !defined(__POPCNT__)
+[[gnu::target("popcnt")]] uint32_t CountLegalPopcnt(const Position& pos) { return CountLegal(pos); }
+[[gnu::target("popcnt")]] uint64_t PerftPopcnt(const Position& pos, int depth) {
+    return PerftPlies<PerftPopcnt>(pos, depth);
+}
+bool HasPopcnt() { return __builtin_cpu_supports("popcnt"); }
+#else
+uint32_t CountLegalPopcnt(const Position& pos) { return CountLegal(pos); }
+uint64_t PerftPopcnt(const Position& pos, int depth) { return PerftBaseline(pos, depth); }
+bool HasPopcnt() { return false; }
+#endif
+
+}  // namespace
+
+uint32_t CountLegalMoves(const Position& pos) { return HasPopcnt() ? CountLegalPopcnt(pos) : CountLegal(pos); }
+
+uint64_t Perft(const Position& pos, int depth) {
+    if (depth <= 1) return depth == 1 ? CountLegalMoves(pos) : 1;
+    return HasPopcnt() ? PerftPopcnt(pos, depth) : PerftBaseline(pos, depth);
+}
