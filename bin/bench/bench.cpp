@@ -10,6 +10,7 @@
 #include "chess/move.h"
 #include "chess/position.h"
 #include "misc/misc.h"
+#include "misc/platform.h"
 #include "search/search.h"
 #include "uci.h"
 
@@ -56,17 +57,24 @@ bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
     if (!UCIPosition(pos, line.data())) return false;
 
     // The progress lines show per-depth node counts; sum them from the output.
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* capture = open_memstream(&text, &size);
+    Capture capture;
+    if (!capture_open(capture)) {
+        position_free(pos);
+        return false;
+    }
     const auto start = std::chrono::steady_clock::now();
-    const Move best = FindBestMove(pos, NO_BUDGET, depth, capture);
+    const Move best = FindBestMove(pos, NO_BUDGET, depth, capture.file);
     totals.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fclose(capture);
+    const bool captured = capture_close(capture);
+    const char* text = capture.text ? capture.text : "";
 
     for (const char* p = strstr(text, " nodes "); p; p = strstr(p + 1, " nodes ")) totals.nodes += strtoull(p + 7, nullptr, 10);
     fputs(text, stdout);
-    free(text);
+    capture_free(capture);
+    if (!captured) {
+        position_free(pos);
+        return false;
+    }
     fputs("bestmove ", stdout);
     move_print(best);
     fputc('\n', stdout);

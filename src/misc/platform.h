@@ -1,0 +1,33 @@
+// What differs between the systems the engine runs on: the main thread's
+// stack, the standard streams, and an in-memory text stream for the tools.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// The stack the deepest search line may need, with room to spare: 255
+// main-search plies and a capture sequence, each frame holding two move lists
+// and a child position, come to about 1 MB. Linux grows the main thread's
+// stack on demand up to its limit, which PlatformInit raises this far; Windows
+// fixes the main thread's stack at link time, so the build reserves the same
+// figure there (-Wl,--stack in CMakeLists.txt).
+constexpr size_t SEARCH_STACK_BYTES = size_t(16) << 20;
+
+// Call first in main, before any output or search: makes room for the
+// deepest search line and puts the standard streams in the mode the
+// protocol expects.
+void PlatformInit();
+
+// A stream whose text is read back in memory once closed: the tools capture
+// what the search prints and sum its node counts.
+struct Capture {
+    FILE* file = nullptr;
+    char* text = nullptr;  // NUL-terminated once closed; malloc'd
+    size_t size = 0;
+};
+
+// Opens capture.file for writing; false when no stream could be made.
+bool capture_open(Capture& capture);
+// Closes the stream and fills text and size; false on a read error.
+bool capture_close(Capture& capture);
+void capture_free(Capture& capture);
