@@ -112,7 +112,8 @@ program "$bin/tarvik$exe" <"$transcript" | untimed >"$work/transcript.$target"
 sed 's/$/\r/' "$transcript" >"$work/transcript-crlf.uci"
 program "$bin/tarvik$exe" <"$work/transcript-crlf.uci" | untimed >"$work/transcript-crlf.$target"
 for out in "$work/transcript.$target" "$work/transcript-crlf.$target"; do
-    diff -u "$work/transcript.native" "$out" >"$out.diff" || fail "transcript differs from the native engine's: $out.diff"
+    diff -u "$work/transcript.native" "$out" >"$out.diff" ||
+        fail "transcript differs from the native engine's:"$'\n'"$(cat "$out.diff")"
 done
 grep -q '^uciok$' "$work/transcript.native" || fail "the native transcript has no handshake"
 

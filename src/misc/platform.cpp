@@ -4,16 +4,21 @@
 
 #include <cstdlib>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <sys/resource.h>
 #endif
 
 #ifdef _WIN32
 
-// The stack was reserved by the linker. The streams stay in text mode: the
-// C library writes "\n" as "\r\n", which every Windows GUI expects, and reads
-// "\r\n" as "\n"; the command reader drops a lone "\r" too.
-void PlatformInit() {}
+// The stack was reserved by the linker. Standard input is read in binary
+// mode: in text mode the C library takes a Ctrl-Z byte for the end of input
+// and would end the session where Linux reads on; "\r\n" arrives whole and
+// the command reader cuts the "\r" as it does on Linux. Standard output stays
+// in text mode, writing "\n" as the "\r\n" Windows GUIs expect.
+void PlatformInit() { _setmode(_fileno(stdin), _O_BINARY); }
 
 // No memory stream in the Windows C library: a temporary file that is deleted
 // when closed ("D") and kept in the file cache where possible ("T").
