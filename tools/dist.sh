@@ -25,6 +25,8 @@ tools/need_packages.sh "the ARM64 cross compiler" aarch64-linux-gnu-g++ g++-aarc
 # Archive entries get the last commit's time and no owner, so the same commit
 # gives the same archives.
 stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+# strip rewrites a Windows program's header with this time instead of now.
+export SOURCE_DATE_EPOCH=$stamp
 mkdir -p dist
 rm -f dist/SHA256SUMS
 
