@@ -57,24 +57,15 @@ bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
     if (!UCIPosition(pos, line.data())) return false;
 
     // The progress lines show per-depth node counts; sum them from the output.
-    Capture capture;
-    if (!capture_open(capture)) {
-        position_free(pos);
-        return false;
-    }
+    Capture capture = capture_open();
     const auto start = std::chrono::steady_clock::now();
     const Move best = FindBestMove(pos, NO_BUDGET, depth, capture.file);
     totals.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const bool captured = capture_close(capture);
-    const char* text = capture.text ? capture.text : "";
+    char* text = capture_close(capture);
 
     for (const char* p = strstr(text, " nodes "); p; p = strstr(p + 1, " nodes ")) totals.nodes += strtoull(p + 7, nullptr, 10);
     fputs(text, stdout);
-    capture_free(capture);
-    if (!captured) {
-        position_free(pos);
-        return false;
-    }
+    free(text);
     fputs("bestmove ", stdout);
     move_print(best);
     fputc('\n', stdout);

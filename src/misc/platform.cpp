@@ -20,31 +20,30 @@
 // in text mode, writing "\n" as the "\r\n" Windows GUIs expect.
 void PlatformInit() { _setmode(_fileno(stdin), _O_BINARY); }
 
+namespace {
+
 // No memory stream in the Windows C library: a temporary file that is deleted
 // when closed ("D") and kept in the file cache where possible ("T").
-bool capture_open(Capture& capture) {
+FILE* open_stream(Capture&) {
     char* name = _tempnam(nullptr, "tarvik");
-    if (!name) return false;
-    capture.file = fopen(name, "w+bTD");
+    FILE* file = name ? fopen(name, "w+bTD") : nullptr;
     free(name);
-    return capture.file != nullptr;
+    return file;
 }
 
-bool capture_close(Capture& capture) {
+bool read_stream(Capture& capture) {
     FILE* file = capture.file;
-    capture.file = nullptr;
     bool ok = fflush(file) == 0 && fseek(file, 0, SEEK_END) == 0;
     const long size = ok ? ftell(file) : -1;
     ok = ok && size >= 0 && fseek(file, 0, SEEK_SET) == 0;
     capture.size = ok ? size_t(size) : 0;
     capture.text = static_cast<char*>(malloc(capture.size + 1));
-    if (capture.text) {
-        if (ok && fread(capture.text, 1, capture.size, file) != capture.size) ok = false;
-        capture.text[ok ? capture.size : 0] = '\0';
-    }
-    fclose(file);
-    return ok && capture.text;
+    ok = ok && capture.text && fread(capture.text, 1, capture.size, file) == capture.size;
+    if (capture.text) capture.text[capture.size] = '\0';
+    return fclose(file) == 0 && ok;
 }
+
+}  // namespace
 
 #else
 
@@ -59,21 +58,31 @@ void PlatformInit() {
     setrlimit(RLIMIT_STACK, &limit);
 }
 
-bool capture_open(Capture& capture) {
-    capture.file = open_memstream(&capture.text, &capture.size);
-    return capture.file != nullptr;
-}
+namespace {
 
-bool capture_close(Capture& capture) {
-    const bool ok = fclose(capture.file) == 0;
-    capture.file = nullptr;
-    return ok && capture.text;
-}
+FILE* open_stream(Capture& capture) { return open_memstream(&capture.text, &capture.size); }
+
+bool read_stream(Capture& capture) { return fclose(capture.file) == 0 && capture.text; }
+
+}  // namespace
 
 #endif
 
-void capture_free(Capture& capture) {
-    free(capture.text);
-    capture.text = nullptr;
-    capture.size = 0;
+Capture capture_open() {
+    Capture capture = {nullptr, nullptr, 0};
+    capture.file = open_stream(capture);
+    if (!capture.file) {
+        fputs("tarvik: cannot open a stream to capture the search output\n", stderr);
+        exit(1);
+    }
+    return capture;
+}
+
+char* capture_close(Capture& capture) {
+    if (!read_stream(capture)) {
+        fputs("tarvik: cannot read back the captured search output\n", stderr);
+        exit(1);
+    }
+    capture.file = nullptr;
+    return capture.text;
 }

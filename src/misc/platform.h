@@ -19,15 +19,14 @@ constexpr size_t SEARCH_STACK_BYTES = size_t(16) << 20;
 void PlatformInit();
 
 // A stream whose text is read back in memory once closed: the tools capture
-// what the search prints and sum its node counts.
+// what the search prints and sum its node counts. Like running out of memory
+// for the hash history, failing to make or read one ends the program.
 struct Capture {
-    FILE* file = nullptr;
-    char* text = nullptr;  // NUL-terminated once closed; malloc'd
-    size_t size = 0;
+    FILE* file;  // open for writing until capture_close
+    char* text;  // malloc'd
+    size_t size;
 };
 
-// Opens capture.file for writing; false when no stream could be made.
-bool capture_open(Capture& capture);
-// Closes the stream and fills text and size; false on a read error.
-bool capture_close(Capture& capture);
-void capture_free(Capture& capture);
+Capture capture_open();
+// Closes the stream and gives its text, NUL-terminated; free it with free().
+char* capture_close(Capture& capture);
