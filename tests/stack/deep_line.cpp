@@ -6,9 +6,10 @@
 // Negamax plies deep, one frontier ply, then the capture search. A watcher
 // thread reads the shared hash history, where the position made at ply p
 // writes slot p, while every frame above it is still live on the stack. Once
-// the deepest slot is written and the search has kept working at that depth
-// for a while, the watcher ends the process with success; an overflow kills it
-// first with a crash status.
+// a capture ply below the deepest main-search ply is written and the search
+// has kept working down there for a while, the watcher ends the process with
+// success. An overflow first kills the process with a crash status, or (under
+// wine) stops the search, and the watcher fails at its time limit.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
