@@ -15,7 +15,7 @@ run:
 	./$(BUILD)/tarvik
 
 # Every test but the timed games against a real GUI (see test-e2e).
-test: build
+test: need-gtest build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE e2e
 
 # Whole games through xboard and polyglot against fairymax; installs the
@@ -76,3 +76,40 @@ format:
 
 format-check:
 	git ls-files '*.h' '*.cpp' | xargs $(CLANG_FORMAT) --dry-run --Werror
+
+# Portable builds. `make test` needs GoogleTest (`make run` does not): root
+# gets it from Debian, anyone else a line naming the package.
+.PHONY: need-gtest test-libcxx install dist check-dist
+
+need-gtest:
+	@tools/need_packages.sh GoogleTest /usr/include/gtest/gtest.h libgtest-dev
+
+# The whole suite built by clang against libc++, the C++ library macOS uses;
+# GoogleTest is built from Debian's source package with the same library.
+LIBCXX_BUILD ?= build/libcxx
+
+test-libcxx:
+	@tools/need_packages.sh clang++ clang++-14 clang-14
+	@tools/need_packages.sh libc++ /usr/lib/llvm-14/include/c++/v1/vector libc++-14-dev libc++abi-14-dev
+	@tools/need_packages.sh "the GoogleTest source" /usr/src/googletest/CMakeLists.txt googletest
+	cmake -S . -B $(LIBCXX_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_LTO=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/clang-libcxx.cmake -DTARVIK_GTEST_SOURCE=/usr/src/googletest
+	cmake --build $(LIBCXX_BUILD) -j$(JOBS)
+	cd $(LIBCXX_BUILD) && ctest --output-on-failure -j$(JOBS) -LE e2e
+
+# `make install PREFIX=DIR` puts the three programs in DIR/bin.
+PREFIX ?= /usr/local
+
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j$(JOBS) --target tarvik tarvik-perft tarvik-bench
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Release archives for Linux x86-64, Linux ARM64 and Windows x86-64 in dist/,
+# with SHA256SUMS; check-dist also checks each archive's programs under
+# qemu-user and wine64.
+dist:
+	JOBS=$(JOBS) tools/dist.sh
+
+check-dist:
+	JOBS=$(JOBS) tools/dist.sh --check

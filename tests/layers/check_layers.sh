@@ -12,7 +12,7 @@ src/chess/utility
 src/chess/move
 src/chess/masks src/chess/zobrist
 src/eval/values
-src/misc/misc
+src/misc/misc src/misc/platform
 src/chess/attacks
 src/chess/position
 src/chess/move_gen

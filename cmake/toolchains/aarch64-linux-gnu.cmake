@@ -1,0 +1,15 @@
+# Linux ARM64 from x86-64: Debian package g++-aarch64-linux-gnu. Static
+# binaries run under qemu-aarch64 (Debian qemu-user) without a sysroot.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+find_program(TARVIK_TOOLCHAIN_CXX aarch64-linux-gnu-g++)
+if(NOT TARVIK_TOOLCHAIN_CXX)
+  message(FATAL_ERROR "aarch64-linux-gnu-g++ not found: install the Debian package(s) g++-aarch64-linux-gnu")
+endif()
+set(CMAKE_CXX_COMPILER ${TARVIK_TOOLCHAIN_CXX})
+set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)

@@ -1,0 +1,128 @@
+#!/bin/bash
+# Checks one release target's programs under an emulator:
+#   tools/check_target.sh TARGET BIN_DIR DEEPLINE REFERENCE
+# TARGET is linux-x86_64, linux-arm64 or windows-x86_64; BIN_DIR holds the
+# unpacked archive's programs; DEEPLINE is the target's stack check program;
+# REFERENCE is the native engine whose UCI transcript the target must match.
+# Checks: the perft suites (capped), the bench signature, every result of
+# tests/data/expected.txt, the transcript, and the deepest search line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target=$1 bin=$2 deepline=$3 reference=$4
+BENCH_NODES=1487195
+# The same caps as the native perft tests.
+declare -A PERFT_NODES=([standard]=5000000 [suite]=1000000)
+work=build/check-$target
+mkdir -p "$work"
+
+exe=""
+run=()
+# The Linux programs run on an emulated processor of the first generation of
+# their architecture, which proves they need nothing newer: x86-64 without
+# POPCNT, SSE4 or AVX, and an ARMv8.0 core.
+case $target in
+linux-x86_64)
+    tools/need_packages.sh "the x86-64 emulator" qemu-x86_64 qemu-user
+    run=(qemu-x86_64 -cpu qemu64,-popcnt,-sse4.1,-sse4.2,-avx,-avx2)
+    ;;
+linux-arm64)
+    tools/need_packages.sh "the ARM64 emulator" qemu-aarch64 qemu-user
+    run=(qemu-aarch64 -cpu cortex-a53)
+    ;;
+windows-x86_64)
+    tools/need_packages.sh "the Windows emulator" /usr/lib/wine/wine64 wine64
+    exe=.exe
+    # A prefix of our own, made on first use; wine's own chatter goes to a log.
+    export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
+    run=(/usr/lib/wine/wine64)
+    ;;
+*)
+    echo "tarvik: unknown target $target" >&2
+    exit 2
+    ;;
+esac
+
+failures=0
+fail() {
+    echo "FAIL [$target] $*"
+    failures=$((failures + 1))
+}
+# Runs a program of the target; its "\r\n" line ends (Windows text mode) become "\n".
+program() {
+    local name=$1
+    shift
+    "${run[@]}" "$name" "$@" 2>>"$work/stderr.log" | tr -d '\r'
+}
+# Times and speeds vary from run to run and machine to machine.
+untimed() { sed -E 's/ nps [0-9]+//; s/ time [0-9]+//'; }
+
+start=$SECONDS
+
+# 1. Perft suites.
+for suite in standard suite; do
+    out=$(program "$bin/tarvik-perft$exe" --epd "tests/data/$suite.epd" --max-nodes "${PERFT_NODES[$suite]}") || true
+    result=$(tail -n 1 <<<"$out")
+    [[ $result =~ ^[1-9][0-9]*\ passed,\ 0\ failed$ ]] || fail "perft $suite.epd: $result"
+done
+
+# 2. Bench signature.
+signature=$(program "$bin/tarvik-bench$exe" | grep '^Nodes searched:' || true)
+[ "$signature" = "Nodes searched: $BENCH_NODES" ] || fail "bench: '$signature', expected 'Nodes searched: $BENCH_NODES'"
+
+# 3. Expected search results: each block's position searched to the depth of
+#    its last progress line, compared without times and speeds.
+blocks=0
+expected_block() {
+    local command=$1 want=$2
+    local depth fen="" moves="" args=()
+    depth=$(grep '^info depth' <<<"$want" | tail -n 1 | cut -d' ' -f3)
+    case $command in
+    *startpos*) ;;
+    *fen\ *) fen=${command#*fen }; fen=${fen%% moves*} ;;
+    esac
+    case $command in *" moves "*) moves=${command#* moves } ;; esac
+    args=(--depth "$depth")
+    [ -n "$fen" ] && args+=(--fen "$fen")
+    [ -n "$moves" ] && args+=(--moves "$moves")
+    got=$(program "$bin/tarvik-bench$exe" "${args[@]}" | untimed) || true
+    [ "$got" = "$want" ] || fail "expected.txt: $command"$'\n'"$(diff <(echo "$want") <(echo "$got") || true)"
+    blocks=$((blocks + 1))
+}
+command="" want=""
+while IFS= read -r line || [ -n "$line" ]; do
+    case $line in
+    \#*) continue ;;
+    "")
+        [ -n "$command" ] && expected_block "$command" "$want"
+        command="" want=""
+        ;;
+    *)
+        if [ -z "$command" ]; then command=$line; else want+=${want:+$'\n'}$line; fi
+        ;;
+    esac
+done <tests/data/expected.txt
+[ -n "$command" ] && expected_block "$command" "$want"
+[ "$blocks" -ge 10 ] || fail "expected.txt: only $blocks blocks read"
+
+# 4. UCI transcript, line for line against the native engine, once with "\n"
+#    and once with "\r\n" line ends.
+transcript=tests/portable/transcript.uci
+"$reference" <"$transcript" | untimed >"$work/transcript.native"
+program "$bin/tarvik$exe" <"$transcript" | untimed >"$work/transcript.$target"
+sed 's/$/\r/' "$transcript" >"$work/transcript-crlf.uci"
+program "$bin/tarvik$exe" <"$work/transcript-crlf.uci" | untimed >"$work/transcript-crlf.$target"
+for out in "$work/transcript.$target" "$work/transcript-crlf.$target"; do
+    diff -u "$work/transcript.native" "$out" >"$out.diff" ||
+        fail "transcript differs from the native engine's:"$'\n'"$(cat "$out.diff")"
+done
+grep -q '^uciok$' "$work/transcript.native" || fail "the native transcript has no handshake"
+
+# 5. The deepest search line on the main thread's stack.
+deep=$(program "$deepline" | tail -n 1) || true
+[ "$deep" = "stack ok" ] || fail "deep search line: ${deep:-crashed}"
+
+if [ "$failures" -ne 0 ]; then
+    echo "[$target] $failures check(s) failed; emulator messages in $work/stderr.log"
+    exit 1
+fi
+echo "[$target] perft, bench signature, $blocks expected results, transcript and deep line ok ($((SECONDS - start)) s)"

@@ -1,0 +1,91 @@
+#!/bin/bash
+# Builds the release archives for every target into dist/:
+#   tarvik-VERSION-linux-x86_64.tar.gz, tarvik-VERSION-linux-arm64.tar.gz,
+#   tarvik-VERSION-windows-x86_64.zip and SHA256SUMS.
+# Static Release builds for the baseline processor of each architecture;
+# missing cross compilers are installed from Debian when running as root.
+# With --check, each archive is then unpacked and its programs checked
+# (tools/check_target.sh) under qemu-x86_64, qemu-aarch64 or wine64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-2}
+check=0
+[ "${1:-}" = --check ] && check=1
+
+version=$(grep -rhoE 'ENGINE_VERSION = "[^"]+"' --include='*.cpp' src bin | head -n 1 | cut -d'"' -f2)
+[ -n "$version" ] || { echo "tarvik: no ENGINE_VERSION found in the sources" >&2; exit 1; }
+
+tools/need_packages.sh "CMake" cmake cmake
+tools/need_packages.sh "the archive tool zip" zip zip
+tools/need_packages.sh "the Linux x86-64 compiler" g++ g++
+tools/need_packages.sh "the Windows cross compiler" x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64 mingw-w64
+tools/need_packages.sh "the ARM64 cross compiler" aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
+[ "$check" = 0 ] || tools/need_packages.sh "the archive tool unzip" unzip unzip
+
+# Archive entries get the last commit's time and no owner, so the same commit
+# gives the same archives.
+stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+# strip rewrites a Windows program's header with this time instead of now.
+export SOURCE_DATE_EPOCH=$stamp
+mkdir -p dist
+rm -f dist/SHA256SUMS
+
+build_target() {
+    local target=$1 toolchain=$2
+    local build=build/dist-$target stage=dist/tarvik-$version-$target
+    local args=(-DCMAKE_BUILD_TYPE=Release -DTARVIK_STATIC=ON -DTARVIK_NATIVE=OFF -DTARVIK_TESTS=OFF)
+    [ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake")
+    echo "== $target"
+    cmake -S . -B "$build" "${args[@]}" >"$build.configure.log" 2>&1 ||
+        { cat "$build.configure.log"; return 1; }
+    cmake --build "$build" -j"$JOBS"
+    rm -rf "$stage"
+    cmake --install "$build" --prefix "$stage" --strip >/dev/null
+    mv "$stage"/bin/* "$stage"/
+    rmdir "$stage/bin"
+    cp README.md "$stage/README.md"
+    cp tools/dist/GUI.txt "$stage/GUI.txt"
+    find "$stage" -exec touch -h -d "@$stamp" {} +
+    local name
+    name=$(basename "$stage")
+    rm -f "dist/$name.tar.gz" "dist/$name.zip"
+    if [ "$target" = windows-x86_64 ]; then
+        # Windows editors expect "\r\n" line ends in text files.
+        sed -i 's/$/\r/' "$stage/README.md" "$stage/GUI.txt"
+        touch -d "@$stamp" "$stage" "$stage/README.md" "$stage/GUI.txt"
+        (cd dist && zip -qX -r "$name.zip" "$name")
+    else
+        tar -C dist --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" -cf - "$name" |
+            gzip -9n >"dist/$name.tar.gz"
+    fi
+}
+
+build_target linux-x86_64 ""
+build_target linux-arm64 aarch64-linux-gnu
+build_target windows-x86_64 mingw-w64-x86_64
+
+(cd dist && sha256sum "tarvik-$version-linux-x86_64.tar.gz" "tarvik-$version-linux-arm64.tar.gz" \
+    "tarvik-$version-windows-x86_64.zip" >SHA256SUMS)
+echo "== dist/"
+cat dist/SHA256SUMS
+
+[ "$check" = 1 ] || exit 0
+
+# Check what was packed: unpack each archive afresh and run its programs.
+(cd dist && sha256sum -c --quiet SHA256SUMS)
+reference=build/dist-linux-x86_64/tarvik
+status=0
+for target in linux-x86_64 linux-arm64 windows-x86_64; do
+    unpacked=build/unpacked-$target
+    rm -rf "$unpacked"
+    mkdir -p "$unpacked"
+    if [ "$target" = windows-x86_64 ]; then
+        unzip -q "dist/tarvik-$version-$target.zip" -d "$unpacked"
+        deepline=build/dist-$target/tarvik-deepline.exe
+    else
+        tar -C "$unpacked" -xzf "dist/tarvik-$version-$target.tar.gz"
+        deepline=build/dist-$target/tarvik-deepline
+    fi
+    tools/check_target.sh "$target" "$unpacked/tarvik-$version-$target" "$deepline" "$reference" || status=1
+done
+exit $status
