@@ -36,4 +36,13 @@ inline BB first_on_line(Square s, BB line, BB occ) {
     }
 }
 
+// The squares the pawns of color attack; the file masks drop what wrapped
+// around the board edge.
+inline BB pawn_attacks(Color color, BB pawns) {
+    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+    return color == WHITE ? ((pawns << 7) & NOT_FILE_H) | ((pawns << 9) & NOT_FILE_A)
+                          : ((pawns >> 9) & NOT_FILE_H) | ((pawns >> 7) & NOT_FILE_A);
+}
+
 void init_masks();
