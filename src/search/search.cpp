@@ -87,7 +87,7 @@ Move first_legal_move(const Position& pos) {
 inline bool TryMove(const Position& pos, const Candidate& c, int& alpha, int beta, bool& any_legal) {
     if (any_legal && EvaluateAfter(pos, c) >= -alpha) return false;
     Position new_pos;
-    if (!MakeMove(pos, c, new_pos)) return false;
+    if (!apply_legal_in_capture_search(new_pos, pos, c.move, c.piece, c.victim)) return false;
     any_legal = true;
     const int val = -Quiesce(new_pos, -beta, -alpha);
     if (val >= beta) return true;
@@ -155,9 +155,11 @@ bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
     if (targets) {
         const int mg = pos.eval_mg[us] - pos.eval_mg[them] + CAPTURE_GAIN_MG[us];
         const int eg = pos.eval_eg[us] - pos.eval_eg[them] + CAPTURE_GAIN_EG[us];
+        BB left = targets;
         for (const PieceType victim : {QUEEN, ROOK, BISHOP, KNIGHT, PAWN, KING}) {
-            BB victims = pos.pieces[victim] & targets;
+            BB victims = pos.pieces[victim] & left;
             if (!victims) continue;
+            left ^= victims;
             const uint32_t phase = pos.phase - PHASE[victim];
             do {
                 const Square to = lsbpop(victims);
@@ -191,6 +193,7 @@ bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
                 }
                 if ((king_reach & sbb(to)) && try_from(king, KING)) return true;
             } while (victims);
+            if (!left) break;
         }
     }
 

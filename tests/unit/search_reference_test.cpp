@@ -141,6 +141,15 @@ TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
                                               p.phase};
             };
             ASSERT_EQ(fields(given), fields(next)) << line << " " << MoveText(m);
+            // The capture search's make leaves the hash and the rights alone
+            // and gives everything else as apply does.
+            Position light;
+            apply_in_capture_search(light, pos, m, piece, victim);
+            light.castling[WHITE] = next.castling[WHITE];
+            light.castling[BLACK] = next.castling[BLACK];
+            ASSERT_EQ(fields(light), fields(next)) << line << " " << MoveText(m);
+            ASSERT_EQ(light.hash, next.hash);
+            ASSERT_EQ(IsKingSafe(light, pos.turn), IsKingSafe(next, pos.turn));
             // A quiet move never gains more than the bound the search trusts.
             const bool castle = move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
             if (!move_capture(m) && !move_is_promotion(m) && !castle) {
