@@ -42,26 +42,29 @@ bool IsKingSafe(const Position& pos, Color color) {
 BB GenerateAttackBoard(const Position& pos, Color color) {
     const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
     const BB own = pos.colors[color];
-    BB attacks = 0;
+    BB attacks = pawn_attacks(color, pos.pieces[PAWN] & own);
 
-    BB set = pos.pieces[PAWN] & own;
-    while (set) attacks |= ATTACKS_PAWN[color][lsbpop(set)];
-    set = pos.pieces[KNIGHT] & own;
+    BB set = pos.pieces[KNIGHT] & own;
     while (set) attacks |= ATTACKS_KNIGHT[lsbpop(set)];
     set = pos.pieces[KING] & own;
     while (set) attacks |= ATTACKS_KING[lsbpop(set)];
 
-    // Blockers and beyond: start from the empty-board set and cut away what
-    // lies behind every occupied square that can block.
-    for (uint32_t type = BISHOP; type <= QUEEN; type++) {
-        set = pos.pieces[type] & own;
-        while (set) {
-            const Square s = lsbpop(set);
-            BB piece_attacks = ATTACKS[type][s];
-            BB blockers = BAB[s][type] & occ;
-            while (blockers) piece_attacks &= ~XRAYS[s][lsbpop(blockers)];
-            attacks |= piece_attacks;
+    // Each line of a slider reaches up to its first occupied square, the
+    // nearest in the line's direction: the lowest square on a line that runs
+    // upwards, the highest on one that runs downwards.
+    const auto lines = [&](BB sliders, const BB* empty_board) {
+        while (sliders) {
+            const Square s = lsbpop(sliders);
+            for (BB left = empty_board[s]; left;) {
+                const Square some = lsb(left);
+                const BB line = RAYS[s][some];
+                left &= ~line;
+                const BB blockers = line & occ;
+                attacks |= blockers ? line & ~XRAYS[s][some > s ? lsb(blockers) : msb(blockers)] : line;
+            }
         }
-    }
+    };
+    lines((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own, ATTACKS_BISHOP);
+    lines((pos.pieces[ROOK] | pos.pieces[QUEEN]) & own, ATTACKS_ROOK);
     return attacks;
 }
