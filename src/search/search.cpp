@@ -95,6 +95,18 @@ inline bool TryMove(const Position& pos, const Candidate& c, int& alpha, int bet
     return false;
 }
 
+// The sliders of candidates (each on an empty-board line through sq) with
+// nothing standing between them and sq.
+inline BB SliderAttackers(Square sq, BB candidates, BB occupied) {
+    BB attackers = 0;
+    while (candidates) {
+        const Square s = lsbpop(candidates);
+        // From sq towards s, less what lies beyond s: the squares between, and s.
+        if (((RAYS[sq][s] ^ XRAYS[sq][s]) & occupied) == sbb(s)) attackers |= sbb(s);
+    }
+    return attackers;
+}
+
 // Tries the captures of GenerateCaptures (the king may take a guarded piece;
 // at a frontier node not one the other king guards, which the full move list
 // never holds), victims most valuable first and each victim's attackers least
@@ -117,31 +129,12 @@ bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
     const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & own;
     const BB king = pos.pieces[KING] & own;
 
-    // The enemy pieces our pieces attack, and by which slider each: a slider
-    // attacks an enemy on one of its lines when nothing stands between them.
-    // The slider sets are written only for the squares in slid.
-    BB slid = 0;
-    BB slider_attackers[64];
-    for (BB set = diagonal | orthogonal; set;) {
-        const Square from = lsbpop(set);
-        BB lines = 0;
-        if (diagonal & sbb(from)) lines = ATTACKS_BISHOP[from];
-        if (orthogonal & sbb(from)) lines |= ATTACKS_ROOK[from];
-        // One line at a time: its first occupied square is the nearest one
-        // in the line's direction, the lowest square upwards, the highest
-        // downwards.
-        for (BB met = lines & enemy; met;) {
-            const Square some = lsb(met);
-            const BB line = RAYS[from][some];
-            met &= ~line;
-            const BB blockers = line & occupied;
-            const Square to = some > from ? lsb(blockers) : msb(blockers);
-            if (!(enemy & sbb(to))) continue;
-            slider_attackers[to] = (slid & sbb(to)) ? slider_attackers[to] | sbb(from) : sbb(from);
-            slid |= sbb(to);
-        }
-    }
-    BB reached = pawn_attacks(us, pawns) | slid;
+    // The enemy pieces our pieces attack: the sliders' attacks are filled in
+    // bulk, and a victim's own sliders found only once it is tried.
+    const BB empty = ~occupied;
+    const BB diagonal_reach = diagonal ? diagonal_attacks(diagonal, empty) : 0;
+    const BB orthogonal_reach = orthogonal ? orthogonal_attacks(orthogonal, empty) : 0;
+    BB reached = pawn_attacks(us, pawns) | diagonal_reach | orthogonal_reach;
     for (BB set = knights; set;) reached |= ATTACKS_KNIGHT[lsbpop(set)];
     BB king_reach = 0;
     if (king) {
@@ -185,8 +178,10 @@ bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
                 };
                 if (!promotes && try_from(pawn_attackers, PAWN)) return true;
                 if (try_from(ATTACKS_KNIGHT[to] & knights, KNIGHT)) return true;
-                if (slid & sbb(to)) {
-                    const BB sliders = slider_attackers[to];
+                BB sliders = 0;
+                if (diagonal_reach & sbb(to)) sliders = SliderAttackers(to, ATTACKS_BISHOP[to] & diagonal, occupied);
+                if (orthogonal_reach & sbb(to)) sliders |= SliderAttackers(to, ATTACKS_ROOK[to] & orthogonal, occupied);
+                if (sliders) {
                     if (try_from(sliders & pos.pieces[BISHOP], BISHOP)) return true;
                     if (try_from(sliders & pos.pieces[ROOK], ROOK)) return true;
                     if (try_from(sliders & pos.pieces[QUEEN], QUEEN)) return true;
