@@ -49,22 +49,10 @@ BB GenerateAttackBoard(const Position& pos, Color color) {
     set = pos.pieces[KING] & own;
     while (set) attacks |= ATTACKS_KING[lsbpop(set)];
 
-    // Each line of a slider reaches up to its first occupied square, the
-    // nearest in the line's direction: the lowest square on a line that runs
-    // upwards, the highest on one that runs downwards.
-    const auto lines = [&](BB sliders, const BB* empty_board) {
-        while (sliders) {
-            const Square s = lsbpop(sliders);
-            for (BB left = empty_board[s]; left;) {
-                const Square some = lsb(left);
-                const BB line = RAYS[s][some];
-                left &= ~line;
-                const BB blockers = line & occ;
-                attacks |= blockers ? line & ~XRAYS[s][some > s ? lsb(blockers) : msb(blockers)] : line;
-            }
-        }
-    };
-    lines((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own, ATTACKS_BISHOP);
-    lines((pos.pieces[ROOK] | pos.pieces[QUEEN]) & own, ATTACKS_ROOK);
+    const BB empty = ~occ;
+    const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own;
+    const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & own;
+    if (diagonal) attacks |= diagonal_attacks(diagonal, empty);
+    if (orthogonal) attacks |= orthogonal_attacks(orthogonal, empty);
     return attacks;
 }
