@@ -22,8 +22,14 @@ bool IsKingSafe(const Position& pos, Color color) {
 
     // Most often every hazard stands on one line: the first piece met on it
     // decides.
-    const BB line = RAYS[king][lsb(potential_hazards)];
-    if (!(potential_hazards & ~line)) return !(first_on_line(king, line, occ) & potential_hazards);
+    const Square some = lsb(potential_hazards);
+    const BB line = RAYS[king][some];
+    if (!(potential_hazards & ~line)) {
+        // The nearest piece in the line's direction: the lowest square on a
+        // line that runs upwards from the king, the highest downwards.
+        const BB blockers = line & occ;
+        return !(potential_hazards & (BB(1) << (some > king ? lsb(blockers) : msb(blockers))));
+    }
 
     // Walk outward ring by ring: the first piece met on each open line either
     // is a slider of that line's kind (check) or closes the line.
