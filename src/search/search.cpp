@@ -95,6 +95,11 @@ inline bool TryMove(const Position& pos, const Candidate& c, int& alpha, int bet
     return false;
 }
 
+// Most valuable first; the king, worth nothing to the evaluation, last. A
+// table of its own: a list built in the loop's frame would be stored anew at
+// every node.
+constexpr PieceType VICTIM_ORDER[] = {QUEEN, ROOK, BISHOP, KNIGHT, PAWN, KING};
+
 // The sliders of candidates (each on an empty-board line through sq) with
 // nothing standing between them and sq.
 inline BB SliderAttackers(Square sq, BB candidates, BB occupied) {
@@ -149,7 +154,7 @@ bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
         const int mg = pos.eval_mg[us] - pos.eval_mg[them] + CAPTURE_GAIN_MG[us];
         const int eg = pos.eval_eg[us] - pos.eval_eg[them] + CAPTURE_GAIN_EG[us];
         BB left = targets;
-        for (const PieceType victim : {QUEEN, ROOK, BISHOP, KNIGHT, PAWN, KING}) {
+        for (const PieceType victim : VICTIM_ORDER) {
             BB victims = pos.pieces[victim] & left;
             if (!victims) continue;
             left ^= victims;
