@@ -240,6 +240,9 @@ BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType las
     return hopeless;
 }
 
+// The frontier's quiet batches, the cheap one first (a table: see VICTIM_ORDER).
+constexpr QuietBatch QUIET_BATCHES[] = {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS};
+
 }  // namespace
 
 int Frontier(const Position& pos, int alpha, int beta) {
@@ -253,7 +256,7 @@ int Frontier(const Position& pos, int alpha, int beta) {
 
     // Then the quiet moves, the cheap batch first. Once a legal move is in
     // hand, the batch's hopeless pieces are passed over.
-    for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
+    for (const QuietBatch batch : QUIET_BATCHES) {
         const PieceType first = batch == QUIET_PAWNS_KNIGHTS ? PAWN : BISHOP;
         const PieceType last = batch == QUIET_PAWNS_KNIGHTS ? KNIGHT : KING;
         bool masked = any_legal;
