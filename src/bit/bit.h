@@ -15,6 +15,12 @@ enum Square : uint32_t;
 // moves) follows from them.
 inline Square lsb(BB bb) { return static_cast<Square>(bb ? __builtin_ctzll(bb) : 64); }
 
+// The highest set bit of a non-empty set.
+inline Square msb(BB bb) {
+    assert(bb != 0);
+    return static_cast<Square>(63 ^ __builtin_clzll(bb));
+}
+
 inline Square lsbpop(BB& bb) {
     assert(bb != 0);
     Square sq = static_cast<Square>(__builtin_ctzll(bb));

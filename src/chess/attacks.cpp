@@ -22,8 +22,14 @@ bool IsKingSafe(const Position& pos, Color color) {
 
     // Most often every hazard stands on one line: the first piece met on it
     // decides.
-    const BB line = RAYS[king][lsb(potential_hazards)];
-    if (!(potential_hazards & ~line)) return !(first_on_line(king, line, occ) & potential_hazards);
+    const Square some = lsb(potential_hazards);
+    const BB line = RAYS[king][some];
+    if (!(potential_hazards & ~line)) {
+        // The nearest piece in the line's direction: the lowest square on a
+        // line that runs upwards from the king, the highest downwards.
+        const BB blockers = line & occ;
+        return !(potential_hazards & (BB(1) << (some > king ? lsb(blockers) : msb(blockers))));
+    }
 
     // Walk outward ring by ring: the first piece met on each open line either
     // is a slider of that line's kind (check) or closes the line.
@@ -42,26 +48,17 @@ bool IsKingSafe(const Position& pos, Color color) {
 BB GenerateAttackBoard(const Position& pos, Color color) {
     const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
     const BB own = pos.colors[color];
-    BB attacks = 0;
+    BB attacks = pawn_attacks(color, pos.pieces[PAWN] & own);
 
-    BB set = pos.pieces[PAWN] & own;
-    while (set) attacks |= ATTACKS_PAWN[color][lsbpop(set)];
-    set = pos.pieces[KNIGHT] & own;
+    BB set = pos.pieces[KNIGHT] & own;
     while (set) attacks |= ATTACKS_KNIGHT[lsbpop(set)];
     set = pos.pieces[KING] & own;
     while (set) attacks |= ATTACKS_KING[lsbpop(set)];
 
-    // Blockers and beyond: start from the empty-board set and cut away what
-    // lies behind every occupied square that can block.
-    for (uint32_t type = BISHOP; type <= QUEEN; type++) {
-        set = pos.pieces[type] & own;
-        while (set) {
-            const Square s = lsbpop(set);
-            BB piece_attacks = ATTACKS[type][s];
-            BB blockers = BAB[s][type] & occ;
-            while (blockers) piece_attacks &= ~XRAYS[s][lsbpop(blockers)];
-            attacks |= piece_attacks;
-        }
-    }
+    const BB empty = ~occ;
+    const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own;
+    const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & own;
+    if (diagonal) attacks |= diagonal_attacks(diagonal, empty);
+    if (orthogonal) attacks |= orthogonal_attacks(orthogonal, empty);
     return attacks;
 }

@@ -36,4 +36,69 @@ inline BB first_on_line(Square s, BB line, BB occ) {
     }
 }
 
+// The squares the pawns of color attack; the file masks drop what wrapped
+// around the board edge.
+inline BB pawn_attacks(Color color, BB pawns) {
+    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+    return color == WHITE ? ((pawns << 7) & NOT_FILE_H) | ((pawns << 9) & NOT_FILE_A)
+                          : ((pawns >> 9) & NOT_FILE_H) | ((pawns >> 7) & NOT_FILE_A);
+}
+
+// The squares attacked by all the sliders on sliders at once, along the
+// diagonals or along the ranks and files, with only the squares on empty open:
+// each direction is filled in three doubling steps, the board edges masked.
+inline BB diagonal_attacks(BB sliders, BB empty) {
+    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+    BB ne = sliders, nw = sliders, se = sliders, sw = sliders;
+    BB pe = empty & NOT_FILE_A, pw = empty & NOT_FILE_H;
+    ne |= pe & (ne << 9);
+    nw |= pw & (nw << 7);
+    se |= pe & (se >> 7);
+    sw |= pw & (sw >> 9);
+    BB pne = pe & (pe << 9), pnw = pw & (pw << 7), pse = pe & (pe >> 7), psw = pw & (pw >> 9);
+    ne |= pne & (ne << 18);
+    nw |= pnw & (nw << 14);
+    se |= pse & (se >> 14);
+    sw |= psw & (sw >> 18);
+    pne &= pne << 18;
+    pnw &= pnw << 14;
+    pse &= pse >> 14;
+    psw &= psw >> 18;
+    ne |= pne & (ne << 36);
+    nw |= pnw & (nw << 28);
+    se |= pse & (se >> 28);
+    sw |= psw & (sw >> 36);
+    return ((ne << 9) & NOT_FILE_A) | ((nw << 7) & NOT_FILE_H) | ((se >> 7) & NOT_FILE_A) | ((sw >> 9) & NOT_FILE_H);
+}
+
+inline BB orthogonal_attacks(BB sliders, BB empty) {
+    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
+    BB n = sliders, s = sliders, e = sliders, w = sliders;
+    BB pn = empty, ps = empty, pe = empty & NOT_FILE_A, pw = empty & NOT_FILE_H;
+    n |= pn & (n << 8);
+    s |= ps & (s >> 8);
+    e |= pe & (e << 1);
+    w |= pw & (w >> 1);
+    pn &= pn << 8;
+    ps &= ps >> 8;
+    pe &= pe << 1;
+    pw &= pw >> 1;
+    n |= pn & (n << 16);
+    s |= ps & (s >> 16);
+    e |= pe & (e << 2);
+    w |= pw & (w >> 2);
+    pn &= pn << 16;
+    ps &= ps >> 16;
+    pe &= pe << 2;
+    pw &= pw >> 2;
+    n |= pn & (n << 32);
+    s |= ps & (s >> 32);
+    e |= pe & (e << 4);
+    w |= pw & (w >> 4);
+    return (n << 8) | (s >> 8) | ((e << 1) & NOT_FILE_A) | ((w >> 1) & NOT_FILE_H);
+}
+
 void init_masks();

@@ -164,7 +164,14 @@ Position position(History& history) {
 
 void HistoryRelease::operator()(Hash* block) const { ::operator delete(block, HISTORY_ALIGNMENT); }
 
-void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
+namespace {
+
+// FULL keeps the hash and the castling rights; without it only the pieces,
+// the evaluation sums, the side to move and the en-passant square follow the
+// move.
+template <bool FULL>
+[[gnu::always_inline]] inline void make(Position& out, const Position& pos, Move move, PieceType piece,
+                                        PieceType victim) {
     assert(&out != &pos);
     const Color us = pos.turn;
     const Color nus = opponent(us);
@@ -195,6 +202,12 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
     } else {
         move_piece(out, hash, us, ori, dst, piece);
     }
+    if (!FULL) {
+        out.turn = nus;
+        out.ep_square = ep;
+        assert(position_consistent(out, false));
+        return;
+    }
     *out.hash = hash;
 
     // Rights only ever shrink: with none left there is nothing to update.
@@ -217,6 +230,16 @@ void apply(Position& out, const Position& pos, Move move, PieceType piece, Piece
     assert(position_consistent(out));
 }
 
+}  // namespace
+
+void apply(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
+    make<true>(out, pos, move, piece, victim);
+}
+
+void apply_in_capture_search(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim) {
+    make<false>(out, pos, move, piece, victim);
+}
+
 bool is_threefold(const Position& pos) {
     const Hash h = *pos.hash;
     if (h == 0) return false;
@@ -226,7 +249,7 @@ bool is_threefold(const Position& pos) {
     return count > 2;
 }
 
-bool position_consistent(const Position& pos) {
+bool position_consistent(const Position& pos, bool with_hash) {
     BB all = 0;
     for (uint32_t t = PAWN; t <= KING; t++) {
         if (all & pos.pieces[t]) return false;
@@ -249,6 +272,7 @@ bool position_consistent(const Position& pos) {
                 phase += PHASE[t];
             }
         }
-    return hash == *pos.hash && mg[0] == pos.eval_mg[0] && mg[1] == pos.eval_mg[1] && eg[0] == pos.eval_eg[0] &&
-           eg[1] == pos.eval_eg[1] && phase == pos.phase && pos.turn <= BLACK && pos.ep_square <= NO_SQUARE;
+    return (!with_hash || hash == *pos.hash) && mg[0] == pos.eval_mg[0] && mg[1] == pos.eval_mg[1] &&
+           eg[0] == pos.eval_eg[0] && eg[1] == pos.eval_eg[1] && phase == pos.phase && pos.turn <= BLACK &&
+           pos.ep_square <= NO_SQUARE;
 }

@@ -121,6 +121,16 @@ inline bool apply_legal(Position& out, const Position& pos, Move move, PieceType
     apply(out, pos, move, piece, victim);
     return IsKingSafe(out, pos.turn);
 }
+// apply for a position whose whole subtree is capture search: nothing there
+// tests repetitions or castles, so the hash, its history slot and the castling
+// rights are left as they were.
+void apply_in_capture_search(Position& out, const Position& pos, Move move, PieceType piece, PieceType victim);
+// The same legality test after it.
+inline bool apply_legal_in_capture_search(Position& out, const Position& pos, Move move, PieceType piece,
+                                          PieceType victim) {
+    apply_in_capture_search(out, pos, move, piece, victim);
+    return IsKingSafe(out, pos.turn);
+}
 inline bool apply_legal(Position& out, const Position& pos, Move move) {
     apply(out, pos, move);
     return IsKingSafe(out, pos.turn);
@@ -131,4 +141,5 @@ inline bool apply_legal(Position& out, const Position& pos, Move move) {
 bool is_threefold(const Position& pos);
 
 // Debug aid: recomputes every derived field and checks the invariants.
-bool position_consistent(const Position& pos);
+// Without with_hash, the hash is not checked (see apply_in_capture_search).
+bool position_consistent(const Position& pos, bool with_hash = true);

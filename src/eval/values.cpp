@@ -98,6 +98,8 @@ int TABLE_MG[2][6][64];
 int TABLE_EG[2][6][64];
 int QUIET_GAIN_MG[2][6][64];
 int QUIET_GAIN_EG[2][6][64];
+int CAPTURE_GAIN_MG[2];
+int CAPTURE_GAIN_EG[2];
 
 namespace {
 
@@ -106,6 +108,11 @@ BB QuietTargets(Color color, PieceType type, Square s) {
     if (type != PAWN) return ATTACKS[type][s];
     const BB from = sbb(s);
     return color == WHITE ? (from << 8) | (from << 16) : (from >> 8) | (from >> 16);
+}
+
+// The squares a piece of that colour and type captures on from s.
+BB CaptureTargets(Color color, PieceType type, Square s) {
+    return type == PAWN ? ATTACKS_PAWN[color][s] : ATTACKS[type][s];
 }
 
 }  // namespace
@@ -130,5 +137,11 @@ void ValueInit() {
                 }
                 QUIET_GAIN_MG[c][t][s] = mg;
                 QUIET_GAIN_EG[c][t][s] = eg;
+                targets = CaptureTargets(Color(c), PieceType(t), Square(s));
+                while (targets) {
+                    const Square d = lsbpop(targets);
+                    CAPTURE_GAIN_MG[c] = std::max(CAPTURE_GAIN_MG[c], TABLE_MG[c][t][d] - TABLE_MG[c][t][s]);
+                    CAPTURE_GAIN_EG[c] = std::max(CAPTURE_GAIN_EG[c], TABLE_EG[c][t][d] - TABLE_EG[c][t][s]);
+                }
             }
 }

@@ -19,6 +19,11 @@ extern int TABLE_EG[2][6][64];
 // counted). A bound that lets the search pass over all moves of a piece.
 extern int QUIET_GAIN_MG[2][6][64];
 extern int QUIET_GAIN_EG[2][6][64];
+// [colour]: the most the capturing piece's own step (not a promotion) can add
+// to TABLE_MG / TABLE_EG, over every piece, square and capture target. With the
+// victim's value it bounds a capture's gain before its attackers are found.
+extern int CAPTURE_GAIN_MG[2];
+extern int CAPTURE_GAIN_EG[2];
 
 // Builds the tables above; reads the attack tables, so it runs after them.
 void ValueInit();

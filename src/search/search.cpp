@@ -79,48 +79,144 @@ Move first_legal_move(const Position& pos) {
     return NULL_MOVE;
 }
 
-}  // namespace
-
-int Quiesce(const Position& pos, int alpha, int beta) {
-    const int stand_pat = Evaluate(pos);
-    if (stand_pat >= beta) return beta;
-    if (stand_pat > alpha) alpha = stand_pat;
-
-    Move moves[MAX_CAPTURES];
-    uint32_t scores[MAX_CAPTURES];
-    const uint32_t count = GenerateCaptures(pos, moves);
-    uint32_t scored = ScoreMoves(pos, moves, scores, count);
-
-    Position new_pos;
-    for (uint32_t i = 0; i < count; i++) {
-        BringNextMove(moves, scores, count, i, scored);
-        const Candidate c = candidate(pos, moves, scores, count, i);
-        // A reply that already stands pat at -alpha returns exactly that,
-        // which changes nothing here whether the move is legal or not.
-        if (EvaluateAfter(pos, c) >= -alpha) continue;
-        if (!MakeMove(pos, c, new_pos)) continue;
-        const int val = -Quiesce(new_pos, -beta, -alpha);
-        if (val >= beta) return beta;
-        if (val > alpha) alpha = val;
-    }
-    return alpha;
-}
-
-namespace {
-
-// Tries one move at a frontier node; true on a cut-off. A child that stands
-// pat at -alpha returns exactly that, val = alpha, which changes nothing once
-// a legal move has been found: such moves are not even made.
-inline bool FrontierTry(const Position& pos, const Candidate& c, int& alpha, int beta, bool& any_legal) {
+// Tries one capture or quiet move at a capture-search or frontier node; true
+// on a cut-off. A child that stands pat at -alpha returns exactly that,
+// val = alpha, which changes nothing once a legal move has been found (a
+// capture-search node counts its stand-pat score as one): such moves are not
+// even made.
+inline bool TryMove(const Position& pos, const Candidate& c, int& alpha, int beta, bool& any_legal) {
     if (any_legal && EvaluateAfter(pos, c) >= -alpha) return false;
     Position new_pos;
-    if (!MakeMove(pos, c, new_pos)) return false;
+    if (!apply_legal_in_capture_search(new_pos, pos, c.move, c.piece, c.victim)) return false;
     any_legal = true;
     const int val = -Quiesce(new_pos, -beta, -alpha);
     if (val >= beta) return true;
     if (val > alpha) alpha = val;
     return false;
 }
+
+// Most valuable first; the king, worth nothing to the evaluation, last. A
+// table of its own: a list built in the loop's frame would be stored anew at
+// every node.
+constexpr PieceType VICTIM_ORDER[] = {QUEEN, ROOK, BISHOP, KNIGHT, PAWN, KING};
+
+// The sliders of candidates (each on an empty-board line through sq) with
+// nothing standing between them and sq.
+inline BB SliderAttackers(Square sq, BB candidates, BB occupied) {
+    BB attackers = 0;
+    while (candidates) {
+        const Square s = lsbpop(candidates);
+        // From sq towards s, less what lies beyond s: the squares between, and s.
+        if (((RAYS[sq][s] ^ XRAYS[sq][s]) & occupied) == sbb(s)) attackers |= sbb(s);
+    }
+    return attackers;
+}
+
+// Tries the captures of GenerateCaptures (the king may take a guarded piece;
+// at a frontier node not one the other king guards, which the full move list
+// never holds), victims most valuable first and each victim's attackers least
+// valuable first; true on a cut-off. The nodes return the same fail-hard score
+// in any order, so the capture list is never built: a victim is reached from
+// its square. Once a legal move is in hand, a victim that even the best step of
+// a capturing piece cannot lift above alpha is passed over whole, for every
+// capture of it would be passed over in TryMove; only pawns promoting on it
+// change more than that bound counts.
+template <bool FRONTIER>
+bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
+    const Color us = pos.turn;
+    const Color them = opponent(us);
+    const BB own = pos.colors[us];
+    const BB enemy = pos.colors[them];
+    const BB occupied = own | enemy;
+    const BB pawns = pos.pieces[PAWN] & own;
+    const BB knights = pos.pieces[KNIGHT] & own;
+    const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own;
+    const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & own;
+    const BB king = pos.pieces[KING] & own;
+
+    // The enemy pieces our pieces attack: the sliders' attacks are filled in
+    // bulk, and a victim's own sliders found only once it is tried.
+    const BB empty = ~occupied;
+    const BB diagonal_reach = diagonal ? diagonal_attacks(diagonal, empty) : 0;
+    const BB orthogonal_reach = orthogonal ? orthogonal_attacks(orthogonal, empty) : 0;
+    BB reached = pawn_attacks(us, pawns) | diagonal_reach | orthogonal_reach;
+    for (BB set = knights; set;) reached |= ATTACKS_KNIGHT[lsbpop(set)];
+    BB king_reach = 0;
+    if (king) {
+        king_reach = ATTACKS_KING[lsb(king)];
+        const BB their_king = pos.pieces[KING] & enemy;
+        if (FRONTIER && their_king) king_reach &= ~ATTACKS_KING[lsb(their_king)];
+        reached |= king_reach;
+    }
+    const BB targets = reached & enemy;
+
+    if (targets) {
+        const int mg = pos.eval_mg[us] - pos.eval_mg[them] + CAPTURE_GAIN_MG[us];
+        const int eg = pos.eval_eg[us] - pos.eval_eg[them] + CAPTURE_GAIN_EG[us];
+        BB left = targets;
+        for (const PieceType victim : VICTIM_ORDER) {
+            BB victims = pos.pieces[victim] & left;
+            if (!victims) continue;
+            left ^= victims;
+            const uint32_t phase = pos.phase - PHASE[victim];
+            do {
+                const Square to = lsbpop(victims);
+                const BB pawn_attackers = ATTACKS_PAWN[them][to] & pawns;
+                const bool promotes = sbb(to) & PROMOTION_RANKS;
+                if (promotes && pawn_attackers) {
+                    for (BB set = pawn_attackers; set;) {
+                        const Square from = lsbpop(set);
+                        for (uint32_t piece = QUEEN; piece >= KNIGHT; piece--) {
+                            const Move move = move_make(from, to, promotion_flag(static_cast<PieceType>(piece), true));
+                            if (TryMove(pos, {move, PAWN, victim}, alpha, beta, any_legal)) return true;
+                        }
+                    }
+                }
+                if (any_legal &&
+                    detail::blend(mg + TABLE_MG[them][victim][to], eg + TABLE_EG[them][victim][to], phase) <= alpha)
+                    continue;
+                const auto try_from = [&](BB set, PieceType piece) {
+                    while (set)
+                        if (TryMove(pos, {move_make(lsbpop(set), to, CAPTURE), piece, victim}, alpha, beta, any_legal))
+                            return true;
+                    return false;
+                };
+                if (!promotes && try_from(pawn_attackers, PAWN)) return true;
+                if (try_from(ATTACKS_KNIGHT[to] & knights, KNIGHT)) return true;
+                BB sliders = 0;
+                if (diagonal_reach & sbb(to)) sliders = SliderAttackers(to, ATTACKS_BISHOP[to] & diagonal, occupied);
+                if (orthogonal_reach & sbb(to)) sliders |= SliderAttackers(to, ATTACKS_ROOK[to] & orthogonal, occupied);
+                if (sliders) {
+                    if (try_from(sliders & pos.pieces[BISHOP], BISHOP)) return true;
+                    if (try_from(sliders & pos.pieces[ROOK], ROOK)) return true;
+                    if (try_from(sliders & pos.pieces[QUEEN], QUEEN)) return true;
+                }
+                if ((king_reach & sbb(to)) && try_from(king, KING)) return true;
+            } while (victims);
+            if (!left) break;
+        }
+    }
+
+    // The en-passant square holds no victim: its pawn stands beside it.
+    for (BB set = pawns & ATTACKS_PAWN[them][pos.ep_square]; set;)
+        if (TryMove(pos, {move_make(lsbpop(set), pos.ep_square, EP_CAPTURE), PAWN, PAWN}, alpha, beta, any_legal))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+int Quiesce(const Position& pos, int alpha, int beta) {
+    const int stand_pat = Evaluate(pos);
+    if (stand_pat >= beta) return beta;
+    if (stand_pat > alpha) alpha = stand_pat;
+    // The stand-pat score counts as a legal move: a capture whose reply stands
+    // pat at -alpha changes nothing here, legal or not.
+    bool stood_pat = true;
+    return TryCaptures<false>(pos, alpha, beta, stood_pat) ? beta : alpha;
+}
+
+namespace {
 
 // The pieces of the given types none of whose quiet moves can lift the
 // evaluation above alpha: once the node has a legal move they cannot change
@@ -144,35 +240,28 @@ BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType las
     return hopeless;
 }
 
+// The frontier's quiet batches, the cheap one first (a table: see VICTIM_ORDER).
+constexpr QuietBatch QUIET_BATCHES[] = {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS};
+
 }  // namespace
 
 int Frontier(const Position& pos, int alpha, int beta) {
     if (is_threefold(pos)) return 0;
     NODES++;
 
-    // Captures first, best first. GenerateCaptures lets the king take a piece
-    // that the other king guards; the full move list never holds such a move.
+    // Captures first, best first.
     Move moves[MAX_MOVES];
-    uint32_t scores[MAX_CAPTURES];
     bool any_legal = false;
-    const BB their_king = pos.pieces[KING] & pos.colors[opponent(pos.turn)];
-    const BB guarded = their_king ? ATTACKS_KING[lsb(their_king)] : 0;
-    uint32_t count = GenerateCaptures(pos, moves);
-    uint32_t scored = ScoreMoves(pos, moves, scores, count);
-    for (uint32_t i = 0; i < count; i++) {
-        BringNextMove(moves, scores, count, i, scored);
-        if ((pos.pieces[KING] & sbb(move_from(moves[i]))) && (guarded & sbb(move_to(moves[i])))) continue;
-        if (FrontierTry(pos, candidate(pos, moves, scores, count, i), alpha, beta, any_legal)) return beta;
-    }
+    if (TryCaptures<true>(pos, alpha, beta, any_legal)) return beta;
 
     // Then the quiet moves, the cheap batch first. Once a legal move is in
     // hand, the batch's hopeless pieces are passed over.
-    for (const QuietBatch batch : {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}) {
+    for (const QuietBatch batch : QUIET_BATCHES) {
         const PieceType first = batch == QUIET_PAWNS_KNIGHTS ? PAWN : BISHOP;
         const PieceType last = batch == QUIET_PAWNS_KNIGHTS ? KNIGHT : KING;
         bool masked = any_legal;
         BB hopeless = masked ? HopelessMovers(pos, alpha, first, last) : 0;
-        count = GenerateQuiets(pos, moves, batch, ~hopeless);
+        const uint32_t count = GenerateQuiets(pos, moves, batch, ~hopeless);
         for (uint32_t i = 0; i < count; i++) {
             if (any_legal && !masked) {
                 hopeless = HopelessMovers(pos, alpha, first, last);
@@ -183,7 +272,7 @@ int Frontier(const Position& pos, int alpha, int beta) {
             // The first batch moves only pawns and knights.
             PieceType piece = (pos.pieces[PAWN] & sbb(ori)) ? PAWN : KNIGHT;
             if (batch == QUIET_KING_SLIDERS) piece = square_piece(pos, ori);
-            if (FrontierTry(pos, {moves[i], piece, NO_PIECE}, alpha, beta, any_legal)) return beta;
+            if (TryMove(pos, {moves[i], piece, NO_PIECE}, alpha, beta, any_legal)) return beta;
         }
     }
 

@@ -234,6 +234,16 @@ bool CheckPosition(const Position& pos, const Board& ref, const std::string& lin
         ADD_FAILURE() << "board, rights or en-passant square differ after: " << line;
         return false;
     }
+    // The attack maps, square by square.
+    for (uint32_t by = WHITE; by <= BLACK; by++) {
+        BB expected = 0;
+        for (int s = 0; s < 64; s++)
+            if (Attacked(ref, s, int(by))) expected |= BB(1) << s;
+        if (GenerateAttackBoard(pos, Color(by)) != expected) {
+            ADD_FAILURE() << "attack map of " << (by == WHITE ? "White" : "Black") << " after: " << line;
+            return false;
+        }
+    }
     Move moves[MAX_MOVES];
     const uint32_t count = GenerateMoves(pos, moves);
     legal.clear();

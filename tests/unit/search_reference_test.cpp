@@ -138,6 +138,15 @@ TEST(SearchReferenceTest, EvaluateAfterAndGivenPiecesMatchTheMadeMove) {
                                               p.phase};
             };
             ASSERT_EQ(fields(given), fields(next)) << line << " " << MoveText(m);
+            // The capture search's make leaves the hash and the rights alone
+            // and gives everything else as apply does.
+            Position light;
+            apply_in_capture_search(light, pos, m, piece, victim);
+            light.castling[WHITE] = next.castling[WHITE];
+            light.castling[BLACK] = next.castling[BLACK];
+            ASSERT_EQ(fields(light), fields(next)) << line << " " << MoveText(m);
+            ASSERT_EQ(light.hash, next.hash);
+            ASSERT_EQ(IsKingSafe(light, pos.turn), IsKingSafe(next, pos.turn));
             // A quiet move never gains more than the bound the search trusts.
             const bool castle = move_type(m) == KING_CASTLE || move_type(m) == QUEEN_CASTLE;
             if (!move_capture(m) && !move_is_promotion(m) && !castle) {
@@ -244,4 +253,42 @@ TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
         }
     }
     EXPECT_EQ(searches, 150 * 4 * 4);
+}
+
+// The capture search and the frontier try their captures from the victims'
+// squares, passing over victims that cannot lift alpha: at every position of
+// many random games, and at every position one move further, they must give
+// the plain search's score for windows all around the evaluation.
+TEST(SearchReferenceTest, CaptureSearchAndFrontierMatchAPlainSearchInEveryWindow) {
+    std::mt19937 rng(23);
+    int searches = 0, frontier_mates = 0;
+    for (const std::string& line : RandomGameLines(60, 160, 29, true)) {
+        History history;
+        const Position root = LinePosition(history, line);
+        Move moves[MAX_MOVES];
+        const uint32_t count = GenerateMoves(root, moves);
+        Position next;
+        for (uint32_t i = 0; i <= count; i++) {
+            // The line's own position, then a few positions one move on.
+            if (i > 0 && (rng() % 4 || !apply_legal(next, root, moves[i - 1]))) continue;
+            const Position& pos = i == 0 ? root : next;
+            const int eval = Evaluate(pos);
+            for (int w = 0; w < 6; w++) {
+                const int spread = 24 * 1200;
+                const int lo = w == 0 ? -SCORE_INF : eval - spread + int(rng() % (2 * spread));
+                const int hi = w == 0 ? SCORE_INF : lo + 1 + int(rng() % (24 * (w < 3 ? 1 : 400)));
+                ASSERT_EQ(Quiesce(pos, lo, hi), RefQuiesce(pos, lo, hi)) << line << " window " << lo << " " << hi;
+                Move best = NULL_MOVE;
+                REF_NODES = 0;
+                const int ref = RefNegamax(&best, pos, 1, lo, hi);
+                NODES = 0;
+                ASSERT_EQ(Frontier(pos, lo, hi), ref) << line << " window " << lo << " " << hi;
+                ASSERT_EQ(NODES, REF_NODES) << line;
+                frontier_mates += ref == -SCORE_INF;
+                searches++;
+            }
+        }
+    }
+    EXPECT_GT(searches, 20000);
+    EXPECT_GT(frontier_mates, 0);
 }

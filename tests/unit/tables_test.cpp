@@ -202,14 +202,21 @@ TEST(MasksTest, EachRayMeetsEachRingAtMostOnceAtItsKthSquare) {
     }
 }
 
+// A seeded random occupancy: by round, about a half, a quarter or an eighth
+// of the board.
+BB RandomOccupancy(std::mt19937_64& rng, int round) {
+    BB occ = rng();
+    if (round % 3 == 0) occ &= rng();
+    if (round % 3 == 1) occ &= rng() & rng();
+    return occ;
+}
+
 // Blockers and beyond against a square-by-square trace, over seeded random
 // occupancies of mixed density.
 TEST(MasksTest, BlockersAndBeyondMatchesTheReferenceForRandomOccupancies) {
     std::mt19937_64 rng(20240611);
     for (int round = 0; round < 300; round++) {
-        BB occ = rng();
-        if (round % 3 == 0) occ &= rng();
-        if (round % 3 == 1) occ &= rng() & rng();
+        const BB occ = RandomOccupancy(rng, round);
         for (uint32_t i = 0; i < 64; i++) {
             const Square s = Square(i);
             for (uint32_t t = KNIGHT; t <= KING; t++) {
@@ -220,6 +227,28 @@ TEST(MasksTest, BlockersAndBeyondMatchesTheReferenceForRandomOccupancies) {
                     << SQUARES[s] << " type " << t << " occ " << std::hex << occ;
             }
         }
+    }
+}
+
+// The bulk fills give the union of the sliders' own attack sets, and the pawn
+// fill the union of the pawn table rows, for random boards and random pieces.
+TEST(MasksTest, BulkAttackFillsMatchTheReferenceForRandomOccupancies) {
+    std::mt19937_64 rng(20261208);
+    for (int round = 0; round < 3000; round++) {
+        const BB occ = RandomOccupancy(rng, round);
+        const BB sliders = occ & rng() & rng();
+        BB diagonal = 0, orthogonal = 0, white_pawns = 0, black_pawns = 0;
+        for (BB set = sliders; set;) {
+            const Square s = lsbpop(set);
+            diagonal |= SlowAttacks(BISHOP, s, occ);
+            orthogonal |= SlowAttacks(ROOK, s, occ);
+            white_pawns |= ATTACKS_PAWN[WHITE][s];
+            black_pawns |= ATTACKS_PAWN[BLACK][s];
+        }
+        ASSERT_EQ(diagonal_attacks(sliders, ~occ), diagonal) << std::hex << occ << " " << sliders;
+        ASSERT_EQ(orthogonal_attacks(sliders, ~occ), orthogonal) << std::hex << occ << " " << sliders;
+        ASSERT_EQ(pawn_attacks(WHITE, sliders), white_pawns) << std::hex << sliders;
+        ASSERT_EQ(pawn_attacks(BLACK, sliders), black_pawns) << std::hex << sliders;
     }
 }
 
