@@ -3,13 +3,16 @@
 //
 // A depth-255 search never finishes, but depth first it reaches the bottom
 // within moments: the first line that avoids a third repetition goes 254
-// Negamax plies deep, one frontier ply, then the capture search. A watcher
-// thread reads the shared hash history, where the position made at ply p
-// writes slot p, while every frame above it is still live on the stack. Once
-// a capture ply below the deepest main-search ply is written and the search
-// has kept working down there for a while, the watcher ends the process with
-// success. An overflow first kills the process with a crash status, or (under
-// wine) stops the search, and the watcher fails at its time limit.
+// Negamax plies deep to a frontier node, whose children and the capture
+// search below them are made without a history slot. A watcher thread reads
+// the shared hash history, where the position made at ply p writes slot p
+// while every frame above it is still live on the stack. Once the frontier
+// slot (ply 254) is written, the watcher waits until the search has come back
+// up and gone on writing other slots for a while: the deepest frontier nodes
+// and their capture searches have then run on top of every main-search frame,
+// and the watcher ends the process with success. An overflow kills the
+// process with a crash status, or (under wine) stops the search, so the slots
+// stop changing and the watcher fails at its time limit.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +28,7 @@
 namespace {
 
 // The first lines tried from the start position run to the full depth and
-// end in captures, so capture-search frames sit below the deepest Negamax one.
+// end in captures, so capture-search frames sit below the deepest frontier.
 const char* const DEFAULT_POSITION = "position startpos";
 
 int Usage() {
@@ -33,29 +36,40 @@ int Usage() {
     return 2;
 }
 
-// Watches the history slots after root until a capture ply below the deepest
-// main-search ply has been written and the search has kept running at least
-// settle seconds afterwards; ends the process either way.
-void Watch(const volatile Hash* root, int room, double limit, double settle) {
+// The deepest slot the main search writes: the frontier node's position.
+constexpr int FRONTIER_PLY = int(MAX_DEPTH) - 1;
+// Changes of the written line seen after the frontier was first reached.
+constexpr int CHANGES_NEEDED = 20;
+
+// Watches the history slots after root until the frontier ply has been written
+// and the search has since gone on changing the line at least CHANGES_NEEDED
+// times over settle seconds; ends the process either way.
+void Watch(const volatile Hash* root, double limit, double settle) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     auto reached = Clock::time_point::max();
-    int deepest = 0;
+    int deepest = 0, changes = 0;
+    Hash last_line = 0;
     for (;;) {
-        while (deepest < room && root[deepest + 1] != 0) deepest++;
+        while (deepest < FRONTIER_PLY && root[deepest + 1] != 0) deepest++;
+        Hash line = 0;
+        for (int ply = 1; ply <= FRONTIER_PLY; ply++) line = line * 31 + root[ply];
         const auto now = Clock::now();
-        if (deepest > int(MAX_DEPTH) && reached == Clock::time_point::max()) reached = now;
-        if (reached != Clock::time_point::max() && std::chrono::duration<double>(now - reached).count() >= settle) {
-            printf("deepest line: %d plies (%u main-search plies and %d capture plies), reached after %.2f s\n",
-                   deepest, MAX_DEPTH, deepest - int(MAX_DEPTH),
-                   std::chrono::duration<double>(reached - start).count());
+        if (deepest == FRONTIER_PLY) {
+            if (reached == Clock::time_point::max()) reached = now;
+            changes += line != last_line;
+        }
+        last_line = line;
+        if (changes >= CHANGES_NEEDED && std::chrono::duration<double>(now - reached).count() >= settle) {
+            printf("deepest line: %d main-search plies and the capture search below, reached after %.2f s\n",
+                   FRONTIER_PLY + 1, std::chrono::duration<double>(reached - start).count());
             printf("stack ok\n");
             fflush(stdout);
             std::_Exit(0);
         }
         if (std::chrono::duration<double>(now - start).count() >= limit) {
-            printf("FAIL: the search reached only %d plies in %.0f s, short of %u and a capture\n", deepest, limit,
-                   MAX_DEPTH);
+            printf("FAIL: in %.0f s the search reached %d of %d plies and went on %d times after that\n", limit,
+                   deepest, FRONTIER_PLY, changes);
             fflush(stdout);
             std::_Exit(1);
         }
@@ -86,7 +100,7 @@ int main(int argc, char** argv) {
     }
     // The slots after the root were zeroed when the history was allocated;
     // the search writes them and nothing else does.
-    std::thread watcher(Watch, game.pos.hash, int(MAX_SEARCH_PLIES), limit, settle);
+    std::thread watcher(Watch, game.pos.hash, limit, settle);
     Move best = NULL_MOVE;
     Negamax(&best, game.pos, MAX_DEPTH, -SCORE_INF, SCORE_INF);
     printf("FAIL: the depth-%u search ended before the watcher could see its deepest line\n", MAX_DEPTH);
