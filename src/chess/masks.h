@@ -39,66 +39,48 @@ inline BB first_on_line(Square s, BB line, BB occ) {
 // The squares the pawns of color attack; the file masks drop what wrapped
 // around the board edge.
 inline BB pawn_attacks(Color color, BB pawns) {
-    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
-    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
     return color == WHITE ? ((pawns << 7) & NOT_FILE_H) | ((pawns << 9) & NOT_FILE_A)
                           : ((pawns >> 9) & NOT_FILE_H) | ((pawns >> 7) & NOT_FILE_A);
 }
 
+// A whole board moved by STEP squares (up for a positive step, down for a
+// negative one).
+template <int STEP>
+constexpr BB shift(BB bb) {
+    if constexpr (STEP > 0)
+        return bb << STEP;
+    else
+        return bb >> -STEP;
+}
+
+// The squares the pieces on gen attack in one direction, a step of STEP
+// squares that lands only on LAND (which leaves out the steps that wrap around
+// the board edge), the first occupied square of each line included. A
+// Kogge-Stone fill through the empty squares in three doubling steps, then
+// one step more: no table, no loop, no branch. Two pieces of one side never
+// reach the same square in the same direction (the rear one stops at the
+// front one), so a count per direction counts moves.
+template <int STEP, BB LAND = ~BB(0)>
+inline BB slide(BB gen, BB empty) {
+    BB open = empty & LAND;
+    gen |= open & shift<STEP>(gen);
+    open &= shift<STEP>(open);
+    gen |= open & shift<2 * STEP>(gen);
+    open &= shift<2 * STEP>(open);
+    gen |= open & shift<4 * STEP>(gen);
+    return shift<STEP>(gen) & LAND;
+}
+
 // The squares attacked by all the sliders on sliders at once, along the
-// diagonals or along the ranks and files, with only the squares on empty open:
-// each direction is filled in three doubling steps, the board edges masked.
+// diagonals or along the ranks and files.
 inline BB diagonal_attacks(BB sliders, BB empty) {
-    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
-    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
-    BB ne = sliders, nw = sliders, se = sliders, sw = sliders;
-    BB pe = empty & NOT_FILE_A, pw = empty & NOT_FILE_H;
-    ne |= pe & (ne << 9);
-    nw |= pw & (nw << 7);
-    se |= pe & (se >> 7);
-    sw |= pw & (sw >> 9);
-    BB pne = pe & (pe << 9), pnw = pw & (pw << 7), pse = pe & (pe >> 7), psw = pw & (pw >> 9);
-    ne |= pne & (ne << 18);
-    nw |= pnw & (nw << 14);
-    se |= pse & (se >> 14);
-    sw |= psw & (sw >> 18);
-    pne &= pne << 18;
-    pnw &= pnw << 14;
-    pse &= pse >> 14;
-    psw &= psw >> 18;
-    ne |= pne & (ne << 36);
-    nw |= pnw & (nw << 28);
-    se |= pse & (se >> 28);
-    sw |= psw & (sw >> 36);
-    return ((ne << 9) & NOT_FILE_A) | ((nw << 7) & NOT_FILE_H) | ((se >> 7) & NOT_FILE_A) | ((sw >> 9) & NOT_FILE_H);
+    return slide<9, NOT_FILE_A>(sliders, empty) | slide<7, NOT_FILE_H>(sliders, empty) |
+           slide<-7, NOT_FILE_A>(sliders, empty) | slide<-9, NOT_FILE_H>(sliders, empty);
 }
 
 inline BB orthogonal_attacks(BB sliders, BB empty) {
-    constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
-    constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
-    BB n = sliders, s = sliders, e = sliders, w = sliders;
-    BB pn = empty, ps = empty, pe = empty & NOT_FILE_A, pw = empty & NOT_FILE_H;
-    n |= pn & (n << 8);
-    s |= ps & (s >> 8);
-    e |= pe & (e << 1);
-    w |= pw & (w >> 1);
-    pn &= pn << 8;
-    ps &= ps >> 8;
-    pe &= pe << 1;
-    pw &= pw >> 1;
-    n |= pn & (n << 16);
-    s |= ps & (s >> 16);
-    e |= pe & (e << 2);
-    w |= pw & (w >> 2);
-    pn &= pn << 16;
-    ps &= ps >> 16;
-    pe &= pe << 2;
-    pw &= pw >> 2;
-    n |= pn & (n << 32);
-    s |= ps & (s >> 32);
-    e |= pe & (e << 4);
-    w |= pw & (w >> 4);
-    return (n << 8) | (s >> 8) | ((e << 1) & NOT_FILE_A) | ((w >> 1) & NOT_FILE_H);
+    return slide<8>(sliders, empty) | slide<-8>(sliders, empty) | slide<1, NOT_FILE_A>(sliders, empty) |
+           slide<-1, NOT_FILE_H>(sliders, empty);
 }
 
 void init_masks();

@@ -14,8 +14,6 @@
 namespace {
 
 constexpr BB OTHER_RANKS = 0x00FFFFFFFFFFFF00ULL;
-constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
-constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
 constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
 
 inline Move* BuildMoves(Move* moves, Square ori, BB targets, uint32_t flag) {

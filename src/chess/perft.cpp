@@ -10,10 +10,6 @@
 
 namespace {
 
-constexpr BB ALL = ~BB(0);
-constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
-constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
-constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
 constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
 // Castling, [colour][0 king side, 1 queen side]: the squares that must be
 // empty, and the squares the king crosses or lands on, which must not be
@@ -33,53 +29,18 @@ inline uint32_t Population(BB bb) {
     return static_cast<uint32_t>((bb * 0x0101010101010101ULL) >> 56);
 }
 
-template <int S>
-constexpr BB Shift(BB bb) {
-    if constexpr (S > 0)
-        return bb << S;
-    else
-        return bb >> -S;
-}
-
-// The squares the pieces of gen reach in one direction (a step of S squares,
-// landing only on LAND, which drops the steps that wrap around the board
-// edge), the first occupied square of each line included. Three doubling
-// steps instead of a walk: no table, no loop, no branch. Two pieces of the
-// same side never share a square reached in the same direction (the rear
-// one stops at the front one), so a count per direction counts moves.
-template <int S, BB LAND>
-inline BB Slide(BB gen, BB empty) {
-    BB pro = empty & LAND;
-    gen |= pro & Shift<S>(gen);
-    pro &= Shift<S>(pro);
-    gen |= pro & Shift<2 * S>(gen);
-    pro &= Shift<2 * S>(pro);
-    gen |= pro & Shift<4 * S>(gen);
-    return Shift<S>(gen) & LAND;
-}
-
-inline BB SlideOrthogonal(BB gen, BB empty) {
-    return Slide<8, ALL>(gen, empty) | Slide<-8, ALL>(gen, empty) | Slide<1, NOT_FILE_A>(gen, empty) |
-           Slide<-1, NOT_FILE_H>(gen, empty);
-}
-
-inline BB SlideDiagonal(BB gen, BB empty) {
-    return Slide<9, NOT_FILE_A>(gen, empty) | Slide<7, NOT_FILE_H>(gen, empty) | Slide<-7, NOT_FILE_A>(gen, empty) |
-           Slide<-9, NOT_FILE_H>(gen, empty);
-}
-
 // The moves of the pieces of gen onto targets, summed direction by direction.
 inline uint32_t CountOrthogonal(BB gen, BB empty, BB targets) {
-    return Population(Slide<8, ALL>(gen, empty) & targets) + Population(Slide<-8, ALL>(gen, empty) & targets) +
-           Population(Slide<1, NOT_FILE_A>(gen, empty) & targets) +
-           Population(Slide<-1, NOT_FILE_H>(gen, empty) & targets);
+    return Population(slide<8>(gen, empty) & targets) + Population(slide<-8>(gen, empty) & targets) +
+           Population(slide<1, NOT_FILE_A>(gen, empty) & targets) +
+           Population(slide<-1, NOT_FILE_H>(gen, empty) & targets);
 }
 
 inline uint32_t CountDiagonal(BB gen, BB empty, BB targets) {
-    return Population(Slide<9, NOT_FILE_A>(gen, empty) & targets) +
-           Population(Slide<7, NOT_FILE_H>(gen, empty) & targets) +
-           Population(Slide<-7, NOT_FILE_A>(gen, empty) & targets) +
-           Population(Slide<-9, NOT_FILE_H>(gen, empty) & targets);
+    return Population(slide<9, NOT_FILE_A>(gen, empty) & targets) +
+           Population(slide<7, NOT_FILE_H>(gen, empty) & targets) +
+           Population(slide<-7, NOT_FILE_A>(gen, empty) & targets) +
+           Population(slide<-9, NOT_FILE_H>(gen, empty) & targets);
 }
 
 inline BB PawnPushes(Color color, BB pawns) { return color == WHITE ? shift_up(pawns) : shift_down(pawns); }
@@ -95,13 +56,13 @@ inline uint32_t CountPawnTargets(BB targets) { return Population(targets) + 3 * 
 BB Attacks(const Position& pos, Color color, BB occ) {
     const BB own = pos.colors[color];
     const BB pawns = pos.pieces[PAWN] & own;
-    BB attacks = PawnWest(color, pawns) | PawnEast(color, pawns);
+    BB attacks = pawn_attacks(color, pawns);
     BB knights = pos.pieces[KNIGHT] & own;
     while (knights) attacks |= ATTACKS_KNIGHT[lsbpop(knights)];
     attacks |= ATTACKS_KING[lsb(pos.pieces[KING] & own)];
     const BB empty = ~occ;
-    attacks |= SlideOrthogonal((pos.pieces[ROOK] | pos.pieces[QUEEN]) & own, empty);
-    attacks |= SlideDiagonal((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own, empty);
+    attacks |= orthogonal_attacks((pos.pieces[ROOK] | pos.pieces[QUEEN]) & own, empty);
+    attacks |= diagonal_attacks((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own, empty);
     return attacks;
 }
 
@@ -180,7 +141,8 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
     BB capturers = pos.pieces[PAWN] & pos.colors[us] & ATTACKS_PAWN[them][ep];
     while (capturers) {
         const BB empty = ~(occ ^ sbb(lsbpop(capturers)) ^ sbb(victim) ^ sbb(ep));
-        const BB seen = (SlideOrthogonal(sbb(king), empty) & orthogonal) | (SlideDiagonal(sbb(king), empty) & diagonal);
+        const BB seen =
+            (orthogonal_attacks(sbb(king), empty) & orthogonal) | (diagonal_attacks(sbb(king), empty) & diagonal);
         count += !seen;
     }
     return count;
@@ -254,7 +216,7 @@ template <uint64_t (*below)(const Position&, int)>
     const uint32_t count = GenerateMoves(pos, moves);
     const BB king_bb = pos.pieces[KING] & pos.colors[pos.turn];
     const KingLines lines = FindKingLines(pos, lsb(king_bb));
-    const BB suspects = lines.checkers ? ALL : lines.pinned | king_bb;
+    const BB suspects = lines.checkers ? ~BB(0) : lines.pinned | king_bb;
     uint64_t nodes = 0;
     Position next;
     for (uint32_t i = 0; i < count; i++) {

@@ -100,6 +100,10 @@ constexpr uint32_t PHASE_MAX = 24;
 
 // Ranks 1 and 8: a pawn arriving there promotes, and none may stand there.
 constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
+// Every file but a (h): a step east (west) that lands on file a (h) wrapped
+// around the board edge.
+constexpr BB NOT_FILE_A = 0xFEFEFEFEFEFEFEFEULL;
+constexpr BB NOT_FILE_H = 0x7F7F7F7F7F7F7F7FULL;
 
 // Move: 16 bits.
 //   bits  0-5   origin square
