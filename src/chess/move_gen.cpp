@@ -14,7 +14,6 @@
 namespace {
 
 constexpr BB OTHER_RANKS = 0x00FFFFFFFFFFFF00ULL;
-constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
 
 inline Move* BuildMoves(Move* moves, Square ori, BB targets, uint32_t flag) {
     while (targets) *moves++ = move_make(ori, lsbpop(targets), flag);
@@ -81,14 +80,12 @@ Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
 }
 
 Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupied, BB attacked) {
-    static const BB KING_BLOCKERS[2] = {0x60ULL, 0x6000000000000000ULL};
-    static const BB QUEEN_BLOCKERS[2] = {0xEULL, 0x0E00000000000000ULL};
-    static const BB QUEEN_ATTACKERS[2] = {0xCULL, 0x0C00000000000000ULL};
-    if ((rights & CASTLE_KING_SIDE) && !(KING_BLOCKERS[color] & (occupied | attacked)))
-        *moves++ = move_make(CASTLING[color][0].king_from, CASTLING[color][0].king_to, KING_CASTLE);
-    // b1/b8 must be empty but may be attacked: the king never crosses it.
-    if ((rights & CASTLE_QUEEN_SIDE) && !(QUEEN_BLOCKERS[color] & occupied) && !(QUEEN_ATTACKERS[color] & attacked))
-        *moves++ = move_make(CASTLING[color][1].king_from, CASTLING[color][1].king_to, QUEEN_CASTLE);
+    const CastlingSquares& king_side = CASTLING[color][0];
+    const CastlingSquares& queen_side = CASTLING[color][1];
+    if ((rights & CASTLE_KING_SIDE) && !(king_side.path & occupied) && !(king_side.safe & attacked))
+        *moves++ = move_make(king_side.king_from, king_side.king_to, KING_CASTLE);
+    if ((rights & CASTLE_QUEEN_SIDE) && !(queen_side.path & occupied) && !(queen_side.safe & attacked))
+        *moves++ = move_make(queen_side.king_from, queen_side.king_to, QUEEN_CASTLE);
     return moves;
 }
 

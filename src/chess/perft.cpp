@@ -10,12 +10,6 @@
 
 namespace {
 
-constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
-// Castling, [colour][0 king side, 1 queen side]: the squares that must be
-// empty, and the squares the king crosses or lands on, which must not be
-// attacked (its own square is not: it may not castle out of check).
-constexpr BB CASTLING_PATH[2][2] = {{0x60ULL, 0x0EULL}, {0x60ULL << 56, 0x0EULL << 56}};
-constexpr BB CASTLING_SAFE[2][2] = {{0x60ULL, 0x0CULL}, {0x60ULL << 56, 0x0CULL << 56}};
 constexpr uint32_t CASTLING_RIGHT[2] = {CASTLE_KING_SIDE, CASTLE_QUEEN_SIDE};
 
 // The counter takes a dozen population counts a node. The x86-64 baseline has
@@ -167,13 +161,13 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
     const uint32_t rights = lines.checkers ? 0 : pos.castling[us];
     bool castling = false;
     for (int side = 0; side < 2; side++)
-        castling |= (rights & CASTLING_RIGHT[side]) && !(CASTLING_PATH[us][side] & occ);
+        castling |= (rights & CASTLING_RIGHT[side]) && !(CASTLING[us][side].path & occ);
     if (king_targets || castling) {
         const BB attacked = Attacks(pos, them, occ ^ king_bb);
         count += Population(king_targets & ~attacked);
         for (int side = 0; side < 2; side++)
-            count += (rights & CASTLING_RIGHT[side]) && !(CASTLING_PATH[us][side] & occ) &&
-                     !(CASTLING_SAFE[us][side] & attacked);
+            count += (rights & CASTLING_RIGHT[side]) && !(CASTLING[us][side].path & occ) &&
+                     !(CASTLING[us][side].safe & attacked);
     }
     if (pos.ep_square != NO_SQUARE) count += CountEnPassant(pos, king);
 

@@ -143,14 +143,21 @@ constexpr MoveFlag promotion_flag(PieceType piece, bool capture) {
 // and 1 (queen side).
 constexpr uint32_t CASTLE_KING_SIDE = 1;
 constexpr uint32_t CASTLE_QUEEN_SIDE = 2;
-// Where king and rook stand before and after castling, by [colour][side].
+// Castling by [colour][side]: where king and rook stand before and after, the
+// squares between them that must be empty, and the squares the king crosses
+// or lands on, which must not be attacked (its own square is tested apart: no
+// castling out of check; b1/b8 may be attacked, the king never crosses it).
 struct CastlingSquares {
     Square king_from, king_to, rook_from, rook_to;
+    BB path, safe;
 };
 inline constexpr CastlingSquares CASTLING[2][2] = {
-    {{E1, G1, H1, F1}, {E1, C1, A1, D1}},
-    {{E8, G8, H8, F8}, {E8, C8, A8, D8}},
+    {{E1, G1, H1, F1, 0x60ULL, 0x60ULL}, {E1, C1, A1, D1, 0x0EULL, 0x0CULL}},
+    {{E8, G8, H8, F8, 0x60ULL << 56, 0x60ULL << 56}, {E8, C8, A8, D8, 0x0EULL << 56, 0x0CULL << 56}},
 };
+
+// The ranks a pawn's double push lands on, by colour.
+constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
 
 // The deepest main search; the capture search below it makes at most 32
 // captures in a row (each removes one of at most 32 pieces), and 64 plies
