@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr BB OTHER_RANKS = 0x00FFFFFFFFFFFF00ULL;
+constexpr BB OTHER_RANKS = ~PROMOTION_RANKS;
 
 inline Move* BuildMoves(Move* moves, Square ori, BB targets, uint32_t flag) {
     while (targets) *moves++ = move_make(ori, lsbpop(targets), flag);

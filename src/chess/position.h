@@ -121,6 +121,10 @@ inline bool apply_legal(Position& out, const Position& pos, Move move, PieceType
     apply(out, pos, move, piece, victim);
     return IsKingSafe(out, pos.turn);
 }
+inline bool apply_legal(Position& out, const Position& pos, Move move) {
+    apply(out, pos, move);
+    return IsKingSafe(out, pos.turn);
+}
 // apply for a position whose whole subtree is capture search: nothing there
 // tests repetitions or castles, so the hash, its history slot and the castling
 // rights are left as they were.
@@ -129,10 +133,6 @@ void apply_in_capture_search(Position& out, const Position& pos, Move move, Piec
 inline bool apply_legal_in_capture_search(Position& out, const Position& pos, Move move, PieceType piece,
                                           PieceType victim) {
     apply_in_capture_search(out, pos, move, piece, victim);
-    return IsKingSafe(out, pos.turn);
-}
-inline bool apply_legal(Position& out, const Position& pos, Move move) {
-    apply(out, pos, move);
     return IsKingSafe(out, pos.turn);
 }
 

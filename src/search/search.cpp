@@ -324,12 +324,14 @@ Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FIL
 
     for (uint32_t depth = 1; depth <= max_depth; depth++) {
         NODES = 0;
-        // clock() counts the processor time the search used, so a busy machine
-        // does not make a depth look slower; the budget is thinking time.
+        // clock() counts the processor time the search used on POSIX systems,
+        // so a busy machine does not make a depth look slower (the Windows C
+        // library counts wall time).
         const clock_t start = clock();
         const int score = Negamax(&best, root, depth, -SCORE_INF, SCORE_INF);
         const clock_t ticks = clock() - start;
-        // clock_t is 64 bits here: no wrap however long a depth takes.
+        // clock_t is 64 bits on Linux, and on Windows a 32-bit count of
+        // milliseconds that wraps only after 24 days.
         const float seconds = float(ticks) / float(CLOCKS_PER_SEC);
         const unsigned long long ms = static_cast<unsigned long long>(seconds * 1000.0f);
         const unsigned long long nps = seconds > 0 ? static_cast<unsigned long long>(float(NODES) / seconds) : 0;
