@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "board/move.h"
 #include "search/search.h"
 #include "tables/init.h"
 #include "uci/uci.h"
@@ -47,6 +46,12 @@ struct Totals {
     double seconds = 0;
 };
 
+// Prints each depth as the engine does and adds its nodes to the totals.
+void ReportDepth(const DepthReport& report, void* totals) {
+    UCIReportDepth(report, stdout);
+    static_cast<Totals*>(totals)->nodes += report.nodes;
+}
+
 // Searches the position of a "position" line to depth, adding the nodes of
 // every depth and the wall time to totals.
 bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
@@ -55,11 +60,9 @@ bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
     if (!UCIPosition(game, line.data())) return false;
 
     const auto start = std::chrono::steady_clock::now();
-    const Move best = FindBestMove(game.pos, NO_BUDGET, depth, stdout, &totals.nodes);
+    const Move best = FindBestMove(game.pos, NO_BUDGET, depth, ReportDepth, &totals);
     totals.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fputs("bestmove ", stdout);
-    move_print(best);
-    fputc('\n', stdout);
+    UCIBestMove(best, stdout);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "move_texts.h"
 #include "position/position.h"
+#include "uci/uci.h"
 
 // Openings rich in castling, en passant, promotions and pins, for random games.
 inline const char* const RICH_OPENINGS[] = {
