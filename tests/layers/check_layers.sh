@@ -20,6 +20,7 @@ src/chess/perft
 src/eval/eval
 src/search/move_ordering
 src/search/search
+src/uci/version
 src/uci/uci
 bin/
 '
@@ -51,7 +52,7 @@ for file in $(find src bin -name '*.h' -o -name '*.cpp' | sort); do
     fi
     for header in $(sed -n 's/^#include "\(.*\)"$/\1/p' "$file"); do
         path="src/$header"
-        [ -f "$path" ] || path=$(dirname "$file")/$header
+        [ -f "$path" ] || [ -f "$path.in" ] || path=$(dirname "$file")/$header
         theirs=$(layer_of "$path")
         if [ "${path%.*}" != "${file%.*}" ] && { [ "$theirs" = 0 ] || [ "$theirs" -ge "$own" ]; }; then
             echo "$file (layer $own) includes $header (layer $theirs)"
