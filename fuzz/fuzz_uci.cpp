@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "chess/position.h"
 #include "fuzz_check.h"
+#include "position/position.h"
 #include "uci/uci.h"
 #include "uci/version.h"
 

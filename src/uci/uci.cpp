@@ -4,10 +4,10 @@
 #include <cstring>
 #include <utility>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
-#include "chess/utility.h"
+#include "board/move.h"
+#include "board/utility.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
 #include "uci/version.h"
 
 namespace {

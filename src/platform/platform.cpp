@@ -1,6 +1,6 @@
 // The system-specific parts behind platform.h: the only place that tells
 // Windows from POSIX.
-#include "misc/platform.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 
