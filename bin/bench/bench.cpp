@@ -3,13 +3,13 @@
 // signature; any change in what the search does changes it.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "search/search.h"
 #include "tables/init.h"
 #include "uci/uci.h"
+#include "uci/version.h"
 
 namespace {
 
@@ -72,14 +72,56 @@ void PrintTotals(const Totals& totals) {
            static_cast<unsigned long long>(totals.seconds > 0 ? double(totals.nodes) / totals.seconds : 0));
 }
 
-int Usage() {
-    fputs("usage: tarvik-bench [--depth D [--fen FEN] [--moves \"e2e4 e7e5 ...\"]]\n", stderr);
+const char USAGE[] =
+    "usage: tarvik-bench\n"
+    "       tarvik-bench --depth D [--fen FEN] [--moves \"e2e4 e7e5 ...\"]\n"
+    "       tarvik-bench --help | --version\n";
+
+const char HELP[] =
+    "\n"
+    "Without arguments, searches a fixed set of positions and ends with\n"
+    "\"Nodes searched: N\", the engine's signature, and \"Nodes/second: X\".\n"
+    "\n"
+    "  --depth D        search one position to depth D (1 to 255) instead\n"
+    "  --fen FEN        that position (one argument: quote it); default the start\n"
+    "  --moves MOVES    after these moves (one argument: quote it)\n"
+    "  --help           print this text and exit\n"
+    "  --version        print the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 2 on a usage error or a refused position.\n"
+    "The manual page is tarvik-bench(6).\n";
+
+// A usage error: what is wrong, the usage lines, status 2.
+int UsageError(const char* what, const char* argument) {
+    fprintf(stderr, "tarvik-bench: %s%s%s\n%s", what, *argument ? ": " : "", argument, USAGE);
     return 2;
+}
+
+// A whole argument read as a decimal number of at most max; false for
+// anything else ("", "5x", "-1", "0x10", too large).
+bool ParseNumber(const char* text, uint64_t max, uint64_t& value) {
+    value = 0;
+    if (*text == '\0') return false;
+    for (; *text; text++) {
+        if (*text < '0' || *text > '9') return false;
+        const uint64_t digit = uint64_t(*text - '0');
+        if (value > (max - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--help") == 0) {
+        printf("%s%s", USAGE, HELP);
+        return 0;
+    }
+    if (argc > 1 && strcmp(argv[1], "--version") == 0) {
+        printf("tarvik-bench (%s) %s\n", ENGINE_NAME, ENGINE_VERSION);
+        return 0;
+    }
     Init();
     if (argc == 1) {
         Totals totals;
@@ -94,26 +136,31 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    long depth = -1;
-    std::string fen, moves;
+    uint64_t depth = 0;
+    const char* fen = nullptr;  // an empty FEN is refused, not the start position
+    std::string moves;
     for (int i = 1; i < argc; i++) {
-        if (i + 1 >= argc) return Usage();
-        if (strcmp(argv[i], "--depth") == 0)
-            depth = strtol(argv[++i], nullptr, 10);
-        else if (strcmp(argv[i], "--fen") == 0)
-            fen = argv[++i];
-        else if (strcmp(argv[i], "--moves") == 0)
-            moves = argv[++i];
-        else
-            return Usage();
+        const char* option = argv[i];
+        if (strcmp(option, "--depth") != 0 && strcmp(option, "--fen") != 0 && strcmp(option, "--moves") != 0)
+            return UsageError("unknown argument", option);
+        if (i + 1 >= argc) return UsageError("missing value after", option);
+        const char* value = argv[++i];
+        if (strcmp(option, "--depth") == 0) {
+            if (!ParseNumber(value, MAX_DEPTH, depth) || depth < 1)
+                return UsageError("--depth takes a number from 1 to 255", value);
+        } else if (strcmp(option, "--fen") == 0) {
+            fen = value;
+        } else {
+            moves = value;
+        }
     }
-    if (depth < 1 || depth > long(MAX_DEPTH)) return Usage();
-    std::string command = fen.empty() ? "position startpos" : "position fen " + fen;
+    if (depth == 0) return UsageError("--depth D is needed with --fen and --moves", "");
+    std::string command = fen ? std::string("position fen ") + fen : "position startpos";
     if (!moves.empty()) command += " moves " + moves;
     Totals totals;
     if (!SearchCommand(command, uint32_t(depth), totals)) {
         fprintf(stderr, "tarvik-bench: refused: %s\n", command.c_str());
-        return 1;
+        return 2;
     }
     return 0;
 }
