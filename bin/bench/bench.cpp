@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "args.h"
 #include "search/search.h"
 #include "tables/init.h"
 #include "uci/uci.h"
@@ -91,25 +92,7 @@ const char HELP[] =
     "Exit status: 0 on success, 2 on a usage error or a refused position.\n"
     "The manual page is tarvik-bench(6).\n";
 
-// A usage error: what is wrong, the usage lines, status 2.
-int UsageError(const char* what, const char* argument) {
-    fprintf(stderr, "tarvik-bench: %s%s%s\n%s", what, *argument ? ": " : "", argument, USAGE);
-    return 2;
-}
-
-// A whole argument read as a decimal number of at most max; false for
-// anything else ("", "5x", "-1", "0x10", too large).
-bool ParseNumber(const char* text, uint64_t max, uint64_t& value) {
-    value = 0;
-    if (*text == '\0') return false;
-    for (; *text; text++) {
-        if (*text < '0' || *text > '9') return false;
-        const uint64_t digit = uint64_t(*text - '0');
-        if (value > (max - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
+int UsageError(const char* what, const char* argument) { return ::UsageError("tarvik-bench", USAGE, what, argument); }
 
 }  // namespace
 

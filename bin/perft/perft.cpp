@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "args.h"
 #include "board/move.h"
 #include "movegen/move_gen.h"
 #include "position/position.h"
@@ -40,25 +41,7 @@ const char HELP[] =
     "Exit status: 0 on success, 1 when a suite count is wrong, 2 on a usage\n"
     "error. The manual page is tarvik-perft(6).\n";
 
-// A usage error: what is wrong, the usage lines, status 2.
-int UsageError(const char* what, const char* argument) {
-    fprintf(stderr, "tarvik-perft: %s%s%s\n%s", what, *argument ? ": " : "", argument, USAGE);
-    return 2;
-}
-
-// A whole argument read as a decimal number of at most max; false for
-// anything else ("", "5x", "-1", "0x10", too large).
-bool ParseNumber(const char* text, uint64_t max, uint64_t& value) {
-    value = 0;
-    if (*text == '\0') return false;
-    for (; *text; text++) {
-        if (*text < '0' || *text > '9') return false;
-        const uint64_t digit = uint64_t(*text - '0');
-        if (value > (max - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
+int UsageError(const char* what, const char* argument) { return ::UsageError("tarvik-perft", USAGE, what, argument); }
 
 int RunDepth(int depth, const char* fen, bool divide) {
     History history;
