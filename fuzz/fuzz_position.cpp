@@ -9,6 +9,7 @@
 #include "fuzz_check.h"
 #include "movegen/move_gen.h"
 #include "position/position.h"
+#include "reference/reference.h"
 #include "search/search.h"
 #include "uci/uci.h"
 

@@ -184,6 +184,3 @@ struct Position {
 // Capacity of a generated move list. With at most 16 pieces a side (all other
 // positions are refused at import) no pseudo-legal list comes near it.
 constexpr int MAX_MOVES = 512;
-// Capture lists are far shorter: at most 8 targets per piece, 4 moves per
-// promoting capture.
-constexpr int MAX_CAPTURES = 256;

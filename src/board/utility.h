@@ -14,6 +14,13 @@ inline BB sbb(Square sq) {
 inline BB shift_up(BB bb) { return bb << 8; }
 inline BB shift_down(BB bb) { return bb >> 8; }
 
+// The pawn steps of color: one rank forward, and the captures towards the
+// a-file (west) and the h-file (east); the file masks drop what wrapped around
+// the board edge.
+inline BB pawn_push(Color color, BB pawns) { return color == WHITE ? shift_up(pawns) : shift_down(pawns); }
+inline BB pawn_west(Color color, BB pawns) { return (color == WHITE ? pawns << 7 : pawns >> 9) & NOT_FILE_H; }
+inline BB pawn_east(Color color, BB pawns) { return (color == WHITE ? pawns << 9 : pawns >> 7) & NOT_FILE_A; }
+
 inline Square sq_from(File f, Rank r) {
     assert(f < 8 && r < 8);
     return static_cast<Square>(r * 8 + f);

@@ -5,20 +5,21 @@
 #include "board/types.h"
 #include "tables/values.h"
 
-namespace detail {
-inline int blend(int mg, int eg, uint32_t phase) {
+// The tapered blend of a middlegame and an endgame score at phase (capped at
+// PHASE_MAX, so extra material plays as the full middlegame): PHASE_MAX times
+// the interpolated score, never divided.
+inline int Taper(int mg, int eg, uint32_t phase) {
     const uint32_t p = phase < PHASE_MAX ? phase : PHASE_MAX;
     const uint32_t q = PHASE_MAX - p;
     return mg * int(p) + eg * int(q);
 }
-}  // namespace detail
 
 // PHASE_MAX times the phase-interpolated table score: the blend is never divided, so
 // one table unit in the side's favour evaluates to 24.
 inline int Evaluate(const Position& pos) {
     const Color us = pos.turn;
     const Color them = opponent(us);
-    return detail::blend(pos.eval_mg[us] - pos.eval_mg[them], pos.eval_eg[us] - pos.eval_eg[them], pos.phase);
+    return Taper(pos.eval_mg[us] - pos.eval_mg[them], pos.eval_eg[us] - pos.eval_eg[them], pos.phase);
 }
 
 // Evaluate of the position move leads to (from the view of the side then to
@@ -50,5 +51,5 @@ inline int EvaluateAfter(const Position& pos, Move move, PieceType piece, PieceT
     mg_us += TABLE_MG[us][arriving][dst] - TABLE_MG[us][piece][ori];
     eg_us += TABLE_EG[us][arriving][dst] - TABLE_EG[us][piece][ori];
     phase += PHASE[arriving] - PHASE[piece];
-    return detail::blend(mg_them - mg_us, eg_them - eg_us, phase);
+    return Taper(mg_them - mg_us, eg_them - eg_us, phase);
 }

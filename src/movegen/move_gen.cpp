@@ -47,8 +47,8 @@ inline Move* BuildPawnPromotionMoves(Move* moves, BB targets, int offset, uint32
 }
 
 Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
-    BB single = (color == WHITE ? shift_up(pawns) : shift_down(pawns)) & empty;
-    const BB dbl = (color == WHITE ? shift_up(single) : shift_down(single)) & DOUBLE_PUSH_RANK[color] & empty;
+    BB single = pawn_push(color, pawns) & empty;
+    const BB dbl = pawn_push(color, single) & DOUBLE_PUSH_RANK[color] & empty;
     const BB promote = single & PROMOTION_RANKS;
     single &= OTHER_RANKS;
     const int offset = color == WHITE ? 8 : -8;
@@ -58,9 +58,8 @@ Move* GeneratePawnQuiet(Move* moves, Color color, BB pawns, BB empty) {
 }
 
 [[gnu::always_inline]] inline Move* GeneratePawnCaptures(Move* moves, Color color, BB pawns, BB nus, Square ep_square) {
-    // The file masks drop targets that wrapped around the board edge.
-    const BB west = (color == WHITE ? pawns << 7 : pawns >> 9) & nus & NOT_FILE_H;
-    const BB east = (color == WHITE ? pawns << 9 : pawns >> 7) & nus & NOT_FILE_A;
+    const BB west = pawn_west(color, pawns) & nus;
+    const BB east = pawn_east(color, pawns) & nus;
     const int west_offset = color == WHITE ? 7 : -9;
     const int east_offset = color == WHITE ? 9 : -7;
     // Most positions have no pawn capture at all, and fewer a promoting one.
@@ -93,35 +92,17 @@ Move* GenerateCastlingMoves(Move* moves, Color color, uint32_t rights, BB occupi
 // at a time, and a line is closed at the first occupied square. The output of
 // one piece is therefore ordered by distance, quiet moves before captures.
 // unblocked holds the squares not yet reached on open lines, so the walk stops
-// as soon as none of them could still be a target. A walk for captures only
-// leaves out from the start the lines that hold no enemy piece.
-template <bool QUIETS, bool CAPTURES>
+// as soon as none of them could still be a target.
+template <bool CAPTURES>
 [[gnu::always_inline]] inline Move* GenerateSliderWalk(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
-    const BB wanted = (QUIETS ? empty : 0) | (CAPTURES ? nus : 0);
+    const BB wanted = empty | (CAPTURES ? nus : 0);
     while (pieces) {
         const Square piece = lsbpop(pieces);
         BB unblocked = mask[piece];
-        if (!QUIETS) {
-            BB enemies = unblocked & nus;
-            if (!enemies) continue;
-            unblocked = RAYS[piece][lsb(enemies)];
-            enemies &= ~unblocked;
-            if (!enemies) {
-                // One line to walk: it ends at its first occupied square.
-                const BB first = first_on_line(piece, unblocked, ~empty);
-                if (first & nus) *moves++ = move_make(piece, lsb(first), CAPTURE);
-                continue;
-            }
-            while (enemies) {
-                const BB line = RAYS[piece][lsb(enemies)];
-                unblocked |= line;
-                enemies &= ~line;
-            }
-        }
         for (int offset = 1; unblocked & wanted; offset++) {
             const BB reached = RINGS[piece][offset] & unblocked;
             unblocked ^= reached;
-            if (QUIETS) moves = BuildMoves(moves, piece, reached & empty, QUIET);
+            moves = BuildMoves(moves, piece, reached & empty, QUIET);
             if (CAPTURES) moves = BuildMoves(moves, piece, reached & nus, CAPTURE);
             BB blockers = reached & ~empty;
             while (blockers) unblocked &= ~RAYS[piece][lsbpop(blockers)];
@@ -131,11 +112,7 @@ template <bool QUIETS, bool CAPTURES>
 }
 
 inline Move* GenerateSliderMoves(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
-    return GenerateSliderWalk<true, true>(moves, mask, pieces, empty, nus);
-}
-
-inline Move* GenerateSliderCaptures(Move* moves, const BB* mask, BB pieces, BB empty, BB nus) {
-    return GenerateSliderWalk<false, true>(moves, mask, pieces, empty, nus);
+    return GenerateSliderWalk<true>(moves, mask, pieces, empty, nus);
 }
 
 }  // namespace
@@ -166,21 +143,6 @@ uint32_t GenerateMoves(const Position& pos, Move* moves) {
     return static_cast<uint32_t>(end - moves);
 }
 
-uint32_t GenerateCaptures(const Position& pos, Move* moves) {
-    const Color color = pos.turn;
-    const BB us = pos.colors[color];
-    const BB nus = pos.colors[opponent(color)];
-    const BB empty = ~(us | nus);
-    Move* end = moves;
-
-    end = GeneratePawnCaptures(end, color, pos.pieces[PAWN] & us, nus, pos.ep_square);
-    end = BuildJumperMoves(end, pos.pieces[KNIGHT] & us, ATTACKS_KNIGHT, nus, CAPTURE);
-    end = BuildJumperMoves(end, pos.pieces[KING] & us, ATTACKS_KING, nus, CAPTURE);
-    end = GenerateSliderCaptures(end, ATTACKS_BISHOP, (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us, empty, nus);
-    end = GenerateSliderCaptures(end, ATTACKS_ROOK, (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us, empty, nus);
-    return static_cast<uint32_t>(end - moves);
-}
-
 uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB movers) {
     const Color color = pos.turn;
     const BB all_us = pos.colors[color];
@@ -203,8 +165,8 @@ uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB m
         }
         const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & us;
         const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & us;
-        end = GenerateSliderWalk<true, false>(end, ATTACKS_BISHOP, diagonal, empty, nus);
-        end = GenerateSliderWalk<true, false>(end, ATTACKS_ROOK, orthogonal, empty, nus);
+        end = GenerateSliderWalk<false>(end, ATTACKS_BISHOP, diagonal, empty, nus);
+        end = GenerateSliderWalk<false>(end, ATTACKS_ROOK, orthogonal, empty, nus);
     }
     return static_cast<uint32_t>(end - moves);
 }

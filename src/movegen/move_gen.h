@@ -7,9 +7,6 @@
 // listed, other moves may still leave the own king attacked. The list needs
 // room for MAX_MOVES entries.
 uint32_t GenerateMoves(const Position& pos, Move* moves);
-// Captures only (promotion captures and en passant included), with no attack
-// map: the king may capture defended pieces. Room for MAX_CAPTURES entries.
-uint32_t GenerateCaptures(const Position& pos, Move* moves);
 
 // The moves of GenerateMoves that capture nothing, in two batches for a search
 // that tries moves in stages: the pawns' and knights' need no attack map; the

@@ -37,28 +37,8 @@ inline uint32_t CountDiagonal(BB gen, BB empty, BB targets) {
            Population(slide<-9, NOT_FILE_H>(gen, empty) & targets);
 }
 
-inline BB PawnPushes(Color color, BB pawns) { return color == WHITE ? shift_up(pawns) : shift_down(pawns); }
-inline BB PawnWest(Color color, BB pawns) { return (color == WHITE ? pawns << 7 : pawns >> 9) & NOT_FILE_H; }
-inline BB PawnEast(Color color, BB pawns) { return (color == WHITE ? pawns << 9 : pawns >> 7) & NOT_FILE_A; }
-
 // A pawn move onto the last rank is four moves, one per promotion piece.
 inline uint32_t CountPawnTargets(BB targets) { return Population(targets) + 3 * Population(targets & PROMOTION_RANKS); }
-
-// Every square the pieces of color attack when the board holds occ. The
-// caller lifts its king off occ, so that a slider checking it also covers
-// the squares behind it, where the king cannot flee.
-BB Attacks(const Position& pos, Color color, BB occ) {
-    const BB own = pos.colors[color];
-    const BB pawns = pos.pieces[PAWN] & own;
-    BB attacks = pawn_attacks(color, pawns);
-    BB knights = pos.pieces[KNIGHT] & own;
-    while (knights) attacks |= ATTACKS_KNIGHT[lsbpop(knights)];
-    attacks |= ATTACKS_KING[lsb(pos.pieces[KING] & own)];
-    const BB empty = ~occ;
-    attacks |= orthogonal_attacks((pos.pieces[ROOK] | pos.pieces[QUEEN]) & own, empty);
-    attacks |= diagonal_attacks((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own, empty);
-    return attacks;
-}
 
 // What stands on the lines to the king of the side to move: the pieces that
 // give check, the empty squares between a checking slider and the king, the
@@ -75,7 +55,7 @@ struct KingLines {
 inline KingLines FindKingLines(const Position& pos, Square king) {
     const Color us = pos.turn;
     const BB own = pos.colors[us];
-    const BB enemy = pos.colors[1 - us];
+    const BB enemy = pos.colors[opponent(us)];
     const BB occ = own | enemy;
     KingLines lines{};
     lines.checkers =
@@ -105,9 +85,9 @@ inline uint32_t CountPinnedMoves(const Position& pos, Square king, Square piece,
     const PieceType type = square_piece(pos, piece);
     if (type == PAWN) {
         const BB empty = ~(pos.colors[WHITE] | pos.colors[BLACK]);
-        const BB push = PawnPushes(us, sbb(piece)) & empty;
-        const BB push2 = PawnPushes(us, push) & empty & DOUBLE_PUSH_RANK[us];
-        const BB captures = ATTACKS_PAWN[us][piece] & pos.colors[1 - us];
+        const BB push = pawn_push(us, sbb(piece)) & empty;
+        const BB push2 = pawn_push(us, push) & empty & DOUBLE_PUSH_RANK[us];
+        const BB captures = ATTACKS_PAWN[us][piece] & pos.colors[opponent(us)];
         return CountPawnTargets((push | push2 | captures) & line);
     }
     const bool moves = type == QUEEN || (type == ROOK && orthogonal) || (type == BISHOP && !orthogonal);
@@ -120,7 +100,7 @@ inline uint32_t CountPinnedMoves(const Position& pos, Square king, Square piece,
 // may attack the king there.
 uint32_t CountEnPassant(const Position& pos, Square king) {
     const Color us = pos.turn;
-    const Color them = static_cast<Color>(1 - us);
+    const Color them = opponent(us);
     const Square ep = pos.ep_square;
     const Square victim = static_cast<Square>(us == WHITE ? ep - 8 : ep + 8);
     const BB enemy = pos.colors[them];
@@ -145,7 +125,7 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
 // Inlined whole into each build of the recursion below.
 [[gnu::always_inline]] inline uint32_t CountLegal(const Position& pos) {
     const Color us = pos.turn;
-    const Color them = static_cast<Color>(1 - us);
+    const Color them = opponent(us);
     const BB own = pos.colors[us];
     const BB enemy = pos.colors[them];
     const BB occ = own | enemy;
@@ -163,7 +143,7 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
     for (int side = 0; side < 2; side++)
         castling |= (rights & CASTLING_RIGHT[side]) && !(CASTLING[us][side].path & occ);
     if (king_targets || castling) {
-        const BB attacked = Attacks(pos, them, occ ^ king_bb);
+        const BB attacked = GenerateAttackBoard(pos, them, occ ^ king_bb);
         count += Population(king_targets & ~attacked);
         for (int side = 0; side < 2; side++)
             count += (rights & CASTLING_RIGHT[side]) && !(CASTLING[us][side].path & occ) &&
@@ -188,11 +168,11 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
     // 3. Every other piece moves freely onto targets; pinned ones still block.
     const BB free = own & ~lines.pinned;
     const BB pawns = pos.pieces[PAWN] & free;
-    const BB push = PawnPushes(us, pawns) & empty;
-    const BB push2 = PawnPushes(us, push) & empty & DOUBLE_PUSH_RANK[us];
+    const BB push = pawn_push(us, pawns) & empty;
+    const BB push2 = pawn_push(us, push) & empty & DOUBLE_PUSH_RANK[us];
     count += CountPawnTargets((push | push2) & targets);
-    count += CountPawnTargets(PawnWest(us, pawns) & enemy & targets);
-    count += CountPawnTargets(PawnEast(us, pawns) & enemy & targets);
+    count += CountPawnTargets(pawn_west(us, pawns) & enemy & targets);
+    count += CountPawnTargets(pawn_east(us, pawns) & enemy & targets);
     BB knights = pos.pieces[KNIGHT] & free;
     while (knights) count += Population(ATTACKS_KNIGHT[lsbpop(knights)] & targets);
     count += CountOrthogonal((pos.pieces[ROOK] | pos.pieces[QUEEN]) & free, empty, targets);

@@ -44,21 +44,3 @@ bool IsKingSafe(const Position& pos, Color color) {
     }
     return true;
 }
-
-BB GenerateAttackBoard(const Position& pos, Color color) {
-    const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
-    const BB own = pos.colors[color];
-    BB attacks = pawn_attacks(color, pos.pieces[PAWN] & own);
-
-    BB set = pos.pieces[KNIGHT] & own;
-    while (set) attacks |= ATTACKS_KNIGHT[lsbpop(set)];
-    set = pos.pieces[KING] & own;
-    while (set) attacks |= ATTACKS_KING[lsbpop(set)];
-
-    const BB empty = ~occ;
-    const BB diagonal = (pos.pieces[BISHOP] | pos.pieces[QUEEN]) & own;
-    const BB orthogonal = (pos.pieces[ROOK] | pos.pieces[QUEEN]) & own;
-    if (diagonal) attacks |= diagonal_attacks(diagonal, empty);
-    if (orthogonal) attacks |= orthogonal_attacks(orthogonal, empty);
-    return attacks;
-}

@@ -171,7 +171,7 @@ bool TryCaptures(const Position& pos, int& alpha, int beta, bool& any_legal) {
                     }
                 }
                 if (any_legal &&
-                    detail::blend(mg + TABLE_MG[them][victim][to], eg + TABLE_EG[them][victim][to], phase) <= alpha)
+                    Taper(mg + TABLE_MG[them][victim][to], eg + TABLE_EG[them][victim][to], phase) <= alpha)
                     continue;
                 const auto try_from = [&](BB set, PieceType piece) {
                     while (set)
@@ -222,7 +222,6 @@ namespace {
 // may still castle change more than QUIET_GAIN counts, so they are kept.
 BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType last) {
     const Color us = pos.turn;
-    const int64_t p = pos.phase < PHASE_MAX ? pos.phase : PHASE_MAX;
     const int64_t room = int64_t(alpha) - Evaluate(pos);
     if (room < 0) return 0;  // every bound is at least 0
     BB hopeless = 0;
@@ -230,10 +229,10 @@ BB HopelessMovers(const Position& pos, int alpha, PieceType first, PieceType las
         BB set = pos.pieces[t] & pos.colors[us];
         while (set) {
             const Square s = lsbpop(set);
-            if (QUIET_GAIN_MG[us][t][s] * p + QUIET_GAIN_EG[us][t][s] * (PHASE_MAX - p) <= room) hopeless |= sbb(s);
+            if (Taper(QUIET_GAIN_MG[us][t][s], QUIET_GAIN_EG[us][t][s], pos.phase) <= room) hopeless |= sbb(s);
         }
     }
-    hopeless &= ~(pos.pieces[PAWN] & (us == WHITE ? shift_down(PROMOTION_RANKS) : shift_up(PROMOTION_RANKS)));
+    hopeless &= ~(pos.pieces[PAWN] & pawn_push(opponent(us), PROMOTION_RANKS));
     if (pos.castling[us]) hopeless &= ~pos.pieces[KING];
     return hopeless;
 }

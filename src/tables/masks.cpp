@@ -13,7 +13,6 @@ BB* ATTACKS[6];
 BB RAYS[64][64];
 BB XRAYS[64][64];
 BB RINGS[64][8];
-BB BAB[64][6];
 
 namespace {
 
@@ -47,25 +46,6 @@ BB GenerateRing(Square s, int k) {
         if ((v == k && h <= k) || (h == k && v <= k)) ring |= BB(1) << t;
     }
     return ring;
-}
-
-BB GenerateBAB(Square s, PieceType type) {
-    BB mask;
-    const File f = sq_file(s);
-    const Rank r = sq_rank(s);
-    if ((f == FILE_A || f == FILE_H) && (r == RANK_1 || r == RANK_8))
-        mask = ~RINGS[s][7];
-    else if (r == RANK_1)
-        mask = 0x007E7E7E7E7E7EFFULL;
-    else if (r == RANK_8)
-        mask = 0xFF7E7E7E7E7E7E00ULL;
-    else if (f == FILE_A)
-        mask = 0x017F7F7F7F7F7F01ULL;
-    else if (f == FILE_H)
-        mask = 0x80FEFEFEFEFEFE80ULL;
-    else
-        mask = 0x007E7E7E7E7E7E00ULL;
-    return ATTACKS[type][s] & mask;
 }
 
 }  // namespace
@@ -122,6 +102,4 @@ void init_masks() {
         for (uint32_t b = 0; b < 64; b++) XRAYS[a][b] = GenerateXRay(Square(a), Square(b));
     for (uint32_t s = 0; s < 64; s++)
         for (int k = 1; k <= 7; k++) RINGS[s][k] = GenerateRing(Square(s), k);
-    for (uint32_t t = KNIGHT; t <= KING; t++)
-        for (uint32_t s = 0; s < 64; s++) BAB[s][t] = GenerateBAB(Square(s), PieceType(t));
 }

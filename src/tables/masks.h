@@ -1,9 +1,8 @@
-// Precomputed attack, ray, x-ray, distance-ring and blocker tables.
+// Precomputed attack, ray, x-ray and distance-ring tables, and the bulk attack fills.
 #pragma once
 
-#include <cassert>
-
 #include "board/types.h"
+#include "board/utility.h"
 
 // Row 64 (NO_SQUARE) is empty, so looking up "no en-passant square" finds no pawn.
 extern BB ATTACKS_PAWN[2][65];
@@ -22,26 +21,8 @@ extern BB RAYS[64][64];
 extern BB XRAYS[64][64];
 // [s][k]: the squares at Chebyshev distance exactly k; [s][0] is empty.
 extern BB RINGS[64][8];
-// [s][type]: the squares of ATTACKS[type][s] that can cut the attack set short
-// (the last square of a line never can, so the board edges are masked off).
-extern BB BAB[64][6];
-
-// The first occupied square met walking out from s along line (one line of
-// RAYS[s], holding at least one square of occ), as a set of one square.
-inline BB first_on_line(Square s, BB line, BB occ) {
-    assert(line & occ & ~(BB(1) << s));
-    for (int offset = 1;; offset++) {
-        const BB met = RINGS[s][offset] & line & occ;
-        if (met) return met;
-    }
-}
-
-// The squares the pawns of color attack; the file masks drop what wrapped
-// around the board edge.
-inline BB pawn_attacks(Color color, BB pawns) {
-    return color == WHITE ? ((pawns << 7) & NOT_FILE_H) | ((pawns << 9) & NOT_FILE_A)
-                          : ((pawns >> 9) & NOT_FILE_H) | ((pawns >> 7) & NOT_FILE_A);
-}
+// The squares the pawns of color attack.
+inline BB pawn_attacks(Color color, BB pawns) { return pawn_west(color, pawns) | pawn_east(color, pawns); }
 
 // A whole board moved by STEP squares (up for a positive step, down for a
 // negative one).

@@ -106,8 +106,8 @@ namespace {
 // The squares a quiet move of a piece of that colour and type can reach from s.
 BB QuietTargets(Color color, PieceType type, Square s) {
     if (type != PAWN) return ATTACKS[type][s];
-    const BB from = sbb(s);
-    return color == WHITE ? (from << 8) | (from << 16) : (from >> 8) | (from >> 16);
+    const BB one = pawn_push(color, sbb(s));
+    return one | pawn_push(color, one);
 }
 
 // The squares a piece of that colour and type captures on from s.

@@ -4,8 +4,8 @@
 Hash ZOBRIST_SQUARE_KEYS[6][64];
 
 namespace {
+
 uint64_t ran_state = 1070372;
-}
 
 uint64_t ran_num() {
     ran_state ^= ran_state >> 12;
@@ -13,6 +13,8 @@ uint64_t ran_num() {
     ran_state ^= ran_state >> 27;
     return ran_state * 2685821657736338717ULL;
 }
+
+}  // namespace
 
 void init_zobrist() {
     // Reseed so that the table is the same however often it is built.

@@ -5,7 +5,7 @@
 
 extern Hash ZOBRIST_SQUARE_KEYS[6][64];
 
-uint64_t ran_num();
+// Fills the keys from a fixed seed: the same table however often it is built.
 void init_zobrist();
 
 // The colour of the piece plays no part: only type and square pick the key.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bit/bit.h"
+#include "reference/reference.h"
 #include "tables/values.h"
 #include "tables/zobrist.h"
 #include "test_util.h"

@@ -5,6 +5,7 @@
 
 #include "bit/bit.h"
 #include "board/utility.h"
+#include "reference/reference.h"
 #include "test_util.h"
 
 namespace {

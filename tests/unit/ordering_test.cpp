@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "reference/reference.h"
 #include "search/move_ordering.h"
 #include "test_util.h"
 

@@ -9,6 +9,7 @@
 #include "bit/bit.h"
 #include "board/utility.h"
 #include "eval/eval.h"
+#include "reference/reference.h"
 #include "search/move_ordering.h"
 #include "search/search.h"
 #include "tables/masks.h"
