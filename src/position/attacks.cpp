@@ -37,9 +37,9 @@ bool IsKingSafe(const Position& pos, Color color) {
         BB blockers = unblocked & RINGS[king][offset] & occ;
         if (blockers & potential_hazards) return false;
         while (blockers) {
-            const Square bb = lsbpop(blockers);
-            unblocked &= ~RAYS[king][bb];
-            potential_hazards &= ~RAYS[king][bb];
+            const Square blocker = lsbpop(blockers);
+            unblocked &= ~RAYS[king][blocker];
+            potential_hazards &= ~RAYS[king][blocker];
         }
     }
     return true;

@@ -291,7 +291,7 @@ int Negamax(SearchState& state, Move* best, const Position& pos, uint32_t depth,
 
     // 3. Try the moves best first; write best before the cut-off test so the
     //    move that causes a cut-off is the one reported.
-    int b_val = -SCORE_INF;
+    int best_score = -SCORE_INF;
     bool any_legal = false;
     Move best_child = NULL_MOVE;
     Position new_pos;
@@ -301,8 +301,8 @@ int Negamax(SearchState& state, Move* best, const Position& pos, uint32_t depth,
         any_legal = true;
         const int val = depth == 2 ? -Frontier(state, new_pos, -beta, -alpha)
                                    : -Negamax(state, &best_child, new_pos, depth - 1, -beta, -alpha);
-        if (val > b_val) {
-            b_val = val;
+        if (val > best_score) {
+            best_score = val;
             *best = moves[i];
         }
         if (val >= beta) return beta;

@@ -114,7 +114,7 @@ TEST(PickMoveTest, CapturesOfAPositionInSearchOrder) {
 }  // namespace
 
 // The searches read both pieces of a capture back from its score.
-TEST(MVVLVATest, PositiveScoresNameAttackerAndVictim) {
+TEST(MvvLvaTest, PositiveScoresNameAttackerAndVictim) {
     for (uint32_t attacker = PAWN; attacker <= KING; attacker++)
         for (uint32_t victim = PAWN; victim <= QUEEN; victim++) {
             const uint32_t score = MVVALVA_VALUES[attacker][victim];

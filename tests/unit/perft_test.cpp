@@ -59,7 +59,7 @@ uint64_t PlainPerft(const Position& pos, int depth) {
 // The enemy pieces that attack the king of the side to move: each enemy piece
 // alone keeps its colour, every other piece stays on the board as a blocker.
 int Checkers(const Position& pos) {
-    const Color us = pos.turn, them = static_cast<Color>(1 - us);
+    const Color us = pos.turn, them = opponent(us);
     const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
     const BB king = pos.pieces[KING] & pos.colors[us];
     int checkers = 0;
@@ -105,14 +105,12 @@ void Tally(const Position& pos, const std::vector<Move>& legal, Coverage& seen) 
     seen.en_passant_rank_refused += rank_refused;
     seen.promotions += promotion;
     // A right with an empty path that the generator refuses for an attacked square.
-    static const BB PATH[2][2] = {{0x60ULL, 0x0EULL}, {0x60ULL << 56, 0x0EULL << 56}};
-    static const BB CROSSED[2][2] = {{0x60ULL, 0x0CULL}, {0x60ULL << 56, 0x0CULL << 56}};
     const BB occ = pos.colors[WHITE] | pos.colors[BLACK];
-    const BB attacked = GenerateAttackBoard(pos, static_cast<Color>(1 - us));
+    const BB attacked = GenerateAttackBoard(pos, opponent(us));
     for (int side = 0; side < 2; side++) {
         const uint32_t right = side == 0 ? CASTLE_KING_SIDE : CASTLE_QUEEN_SIDE;
-        seen.castling_attacked +=
-            !check && (pos.castling[us] & right) && !(PATH[us][side] & occ) && (CROSSED[us][side] & attacked);
+        seen.castling_attacked += !check && (pos.castling[us] & right) && !(CASTLING[us][side].path & occ) &&
+                                  (CASTLING[us][side].safe & attacked);
     }
 }
 

@@ -47,7 +47,7 @@ int RefNegamax(Move* best, const Position& pos, uint32_t depth, int alpha, int b
     uint32_t scores[MAX_MOVES] = {};
     const uint32_t count = GenerateMoves(pos, moves);
     MVVLVA(pos, moves, scores, count);
-    int b_val = -SCORE_INF;
+    int best_score = -SCORE_INF;
     bool any_legal = false;
     Move child_best = NULL_MOVE;
     Position next;
@@ -56,8 +56,8 @@ int RefNegamax(Move* best, const Position& pos, uint32_t depth, int alpha, int b
         if (!apply_legal(next, pos, moves[i])) continue;
         any_legal = true;
         const int val = -RefNegamax(&child_best, next, depth - 1, -beta, -alpha);
-        if (val > b_val) {
-            b_val = val;
+        if (val > best_score) {
+            best_score = val;
             *best = moves[i];
         }
         if (val >= beta) return beta;
