@@ -30,7 +30,8 @@ tools/need_packages.sh "the ARM64 cross compiler" aarch64-linux-gnu-g++ g++-aarc
 stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 # strip rewrites a Windows program's header with this time instead of now.
 export SOURCE_DATE_EPOCH=$stamp
-mkdir -p dist
+# The configure logs go to build/, which a fresh clone does not have yet.
+mkdir -p dist build
 rm -f dist/SHA256SUMS
 
 build_target() {
