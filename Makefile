@@ -113,3 +113,16 @@ dist:
 
 check-dist:
 	JOBS=$(JOBS) tools/dist.sh --check
+
+# WebAssembly (Debian's emscripten): build/wasm/tarvik.js + tarvik.wasm, the
+# engine under Node (`node build/wasm/tarvik.js` speaks UCI like tarvik), the
+# Node programs tarvik-perft.js and tarvik-bench.js, and tarvik-worker.js, the
+# engine as a Web Worker.
+WASM_BUILD ?= build/wasm
+.PHONY: wasm
+
+wasm:
+	@tools/need_packages.sh emscripten emcc emscripten
+	cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/emscripten.cmake
+	cmake --build $(WASM_BUILD) -j$(JOBS)

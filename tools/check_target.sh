@@ -1,8 +1,8 @@
 #!/bin/bash
 # Checks one release target's programs under an emulator:
 #   tools/check_target.sh TARGET BIN_DIR DEEPLINE REFERENCE
-# TARGET is linux-x86_64, linux-arm64 or windows-x86_64; BIN_DIR holds the
-# unpacked archive's programs; DEEPLINE is the target's stack check program;
+# TARGET is linux-x86_64, linux-arm64, windows-x86_64 or wasm; BIN_DIR holds the
+# unpacked archive's programs (for wasm, the .js programs run under Node); DEEPLINE is the target's stack check program;
 # REFERENCE is the native engine whose UCI transcript the target must match.
 # Checks: the perft suites (capped), the bench signature, every result of
 # tests/data/expected.txt, the transcript, and the deepest search line.
@@ -38,6 +38,11 @@ windows-x86_64)
     export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
     run=(/usr/lib/wine/wine64)
     ;;
+wasm)
+    tools/need_packages.sh "Node" node nodejs
+    exe=.js
+    run=(node)
+    ;;
 *)
     echo "tarvik: unknown target $target" >&2
     exit 2
@@ -68,8 +73,17 @@ for suite in standard suite; do
 done
 
 # 2. Bench signature.
-signature=$(program "$bin/tarvik-bench$exe" | grep '^Nodes searched:' || true)
+bench=$(program "$bin/tarvik-bench$exe" || true)
+signature=$(grep '^Nodes searched:' <<<"$bench" || true)
 [ "$signature" = "Nodes searched: $BENCH_NODES" ] || fail "bench: '$signature', expected 'Nodes searched: $BENCH_NODES'"
+# WebAssembly runs on this very processor, so its speed is worth comparing
+# with the native bench's, run right after it.
+if [ "$target" = wasm ]; then
+    native_nps=$("$(dirname "$reference")/tarvik-bench" | sed -n 's/^Nodes\/second: //p')
+    wasm_nps=$(sed -n 's/^Nodes\/second: //p' <<<"$bench")
+    awk -v w="${wasm_nps:-0}" -v n="${native_nps:-0}" \
+        'BEGIN { printf "[wasm] bench speed: %d nodes/s under Node, %d native: %.2f of native\n", w, n, n ? w / n : 0 }'
+fi
 
 # 3. Expected search results: each block's position searched to the depth of
 #    its last progress line, compared without times and speeds.

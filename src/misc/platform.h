@@ -9,7 +9,8 @@
 // and a child position, come to about 1.5 MB. Linux grows the main thread's
 // stack on demand up to its limit, which PlatformInit raises this far; Windows
 // fixes the main thread's stack at link time, so the build reserves the same
-// figure there (-Wl,--stack in CMakeLists.txt).
+// figure there (-Wl,--stack in CMakeLists.txt), as does WebAssembly
+// (-sTOTAL_STACK in cmake/wasm.cmake).
 constexpr size_t SEARCH_STACK_BYTES = size_t(16) << 20;
 
 // Call first in main, before any output or search: makes room for the
