@@ -119,10 +119,23 @@ check-dist:
 # Node programs tarvik-perft.js and tarvik-bench.js, and tarvik-worker.js, the
 # engine as a Web Worker.
 WASM_BUILD ?= build/wasm
-.PHONY: wasm
+.PHONY: wasm web test-web
 
 wasm:
 	@tools/need_packages.sh emscripten emcc emscripten
 	cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/emscripten.cmake
 	cmake --build $(WASM_BUILD) -j$(JOBS)
+
+# The play page (web/, its libraries pinned by web/package-lock.json) built
+# around tarvik-worker.js into dist/web/; test-web plays it in headless
+# chromium (Debian's, driven by puppeteer-core) from a server on 127.0.0.1 and
+# from file://, keeping screenshots in build/web-test/.
+web: wasm
+	@tools/need_packages.sh npm npm npm
+	cd web && npm ci --no-audit --no-fund --loglevel=error
+	node web/build.mjs $(WASM_BUILD)/tarvik-worker.js dist/web
+
+test-web: web
+	@tools/need_packages.sh chromium /usr/bin/chromium chromium
+	node web/test/browser.mjs dist/web build/web-test
