@@ -130,7 +130,8 @@ wasm:
 # The play page (web/, its libraries pinned by web/package-lock.json) built
 # around tarvik-worker.js into dist/web/; test-web plays it in headless
 # chromium (Debian's, driven by puppeteer-core) from a server on 127.0.0.1 and
-# from file://, keeping screenshots in build/web-test/.
+# from file://, keeping screenshots in build/web-test/, after the page's own
+# logic under Node (web/test/units.mjs).
 web: wasm
 	@tools/need_packages.sh npm npm npm
 	cd web && npm ci --no-audit --no-fund --loglevel=error
@@ -138,4 +139,5 @@ web: wasm
 
 test-web: web
 	@tools/need_packages.sh chromium /usr/bin/chromium chromium
+	cd web && node --test test/units.mjs
 	node web/test/browser.mjs dist/web build/web-test

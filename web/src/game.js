@@ -121,19 +121,19 @@ export function createGame() {
     // The "position" command for the engine. A game too long for one command
     // line starts from its last capture or pawn move instead: no earlier
     // position can recur after it, so repetitions are still seen.
-    positionCommand() {
+    positionCommand(limit = MAX_COMMAND) {
       const moves = chess.history({ verbose: true });
       const text = (fen, list) =>
         (fen === DEFAULT_POSITION ? 'position startpos' : `position fen ${fen}`) +
         (list.length ? ' moves ' + list.map((m) => m.lan).join(' ') : '');
       let command = text(startFen, moves);
-      if (command.length <= MAX_COMMAND) return command;
+      if (command.length <= limit) return command;
       let last = 0;
       moves.forEach((m, i) => {
         if (m.piece === 'p' || m.captured) last = i + 1;
       });
       command = text(last === 0 ? startFen : moves[last - 1].after, moves.slice(last));
-      return command.length <= MAX_COMMAND ? command : `position fen ${chess.fen()}`;
+      return command.length <= limit ? command : `position fen ${chess.fen()}`;
     },
     pgn(headers) {
       const record = new Chess(startFen);

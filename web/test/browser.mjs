@@ -317,7 +317,33 @@ try {
   await page.screenshot({ path: path.join(artefacts, 'phone.png') });
   await page.close();
 
-  // 9. Opened straight from the folder.
+  // 9. An engine that cannot start: a message and a restart button, the game
+  //    kept; the restarted engine answers the move that waited for it.
+  const blocked = await browser.newPage();
+  blocked.on('pageerror', (e) => check(false, `page error: ${e.message}`));
+  await blocked.evaluateOnNewDocument(() => {
+    const RealWorker = window.Worker;
+    window.blockWorkers = true;
+    window.Worker = function (url) {
+      if (window.blockWorkers) throw new Error('workers blocked by the test');
+      return new RealWorker(url);
+    };
+  });
+  await blocked.goto(`${origin}/`);
+  await blocked.waitForSelector('#engine-error:not([hidden])', { timeout: 5000 });
+  const failure = await blocked.$eval('#engine-error-text', (e) => e.textContent);
+  check(/engine is not running/.test(failure), `a failed engine is reported (${failure})`);
+  await playMove(blocked, { from: 'e2', to: 'e4' }, false);
+  await blocked.evaluate(() => (window.blockWorkers = false));
+  await blocked.click('#restart');
+  check(await awaitTurn(blocked, 'w', 30000), 'the restarted engine answers the waiting move');
+  const resumed = new Chess();
+  resumed.loadPgn((await view(blocked)).pgn);
+  check(resumed.history()[0] === 'e4' && resumed.history().length === 2, 'the game was kept through the restart');
+  check(await blocked.$eval('#engine-error', (e) => e.hidden), 'the message goes once the engine runs');
+  await blocked.close();
+
+  // 10. Opened straight from the folder.
   const local = await openPage(`file://${path.join(pageDir, 'index.html')}`);
   await playMove(local.page, { from: 'g1', to: 'f3' }, false);
   check(await awaitTurn(local.page, 'w', 30000), 'from file:// the engine answers');
