@@ -5,7 +5,8 @@
 # unpacked archive's programs (for wasm, the .js programs run under Node); DEEPLINE is the target's stack check program;
 # REFERENCE is the native engine whose UCI transcript the target must match.
 # Checks: the perft suites (capped), the bench signature, every result of
-# tests/data/expected.txt, the transcript, and the deepest search line.
+# tests/data/expected.txt, the transcript, the handshake over an open pipe,
+# and the deepest search line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1 bin=$2 deepline=$3 reference=$4
@@ -133,7 +134,26 @@ for out in "$work/transcript.$target" "$work/transcript-crlf.$target"; do
 done
 grep -q '^uciok$' "$work/transcript.native" || fail "the native transcript has no handshake"
 
-# 5. The deepest search line on the main thread's stack.
+# 5. A GUI keeps the engine's input open and waits for each answer: the
+#    handshake must come while no more input has arrived.
+awaits() {
+    local want=$1 line
+    while IFS= read -r -t 60 line <&"${ENGINE[0]}"; do
+        [ "${line%$'\r'}" = "$want" ] && return 0
+    done
+    return 1
+}
+coproc ENGINE { "${run[@]}" "$bin/tarvik$exe" 2>>"$work/stderr.log"; }
+echo uci >&"${ENGINE[1]}"
+awaits uciok || fail "no uciok while the input stays open"
+echo isready >&"${ENGINE[1]}"
+awaits readyok || fail "no readyok while the input stays open"
+echo quit >&"${ENGINE[1]}"
+engine_pid=$ENGINE_PID
+eval "exec ${ENGINE[1]}>&-"
+wait "$engine_pid" || fail "the engine did not end cleanly on quit"
+
+# 6. The deepest search line on the main thread's stack.
 deep=$(program "$deepline" | tail -n 1) || true
 [ "$deep" = "stack ok" ] || fail "deep search line: ${deep:-crashed}"
 
@@ -141,4 +161,4 @@ if [ "$failures" -ne 0 ]; then
     echo "[$target] $failures check(s) failed; emulator messages in $work/stderr.log"
     exit 1
 fi
-echo "[$target] perft, bench signature, $blocks expected results, transcript and deep line ok ($((SECONDS - start)) s)"
+echo "[$target] perft, bench signature, $blocks expected results, transcript, live handshake and deep line ok ($((SECONDS - start)) s)"
