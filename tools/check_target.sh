@@ -78,11 +78,19 @@ bench=$(program "$bin/tarvik-bench$exe" || true)
 signature=$(grep '^Nodes searched:' <<<"$bench" || true)
 [ "$signature" = "Nodes searched: $BENCH_NODES" ] || fail "bench: '$signature', expected 'Nodes searched: $BENCH_NODES'"
 # WebAssembly runs on this very processor, so its speed is worth comparing
-# with the native bench's, run right after it.
+# with the native bench's: three runs of each, taken in turns, the fastest of
+# each counted, since other work on the machine only ever slows a run down.
 if [ "$target" = wasm ]; then
-    native_nps=$("$(dirname "$reference")/tarvik-bench" | sed -n 's/^Nodes\/second: //p')
-    wasm_nps=$(sed -n 's/^Nodes\/second: //p' <<<"$bench")
-    awk -v w="${wasm_nps:-0}" -v n="${native_nps:-0}" \
+    speed() { sed -n 's/^Nodes\/second: //p'; }
+    wasm_nps=$(speed <<<"$bench") native_nps=0
+    for round in 1 2 3; do
+        nps=$("$(dirname "$reference")/tarvik-bench" | speed)
+        [ "${nps:-0}" -gt "$native_nps" ] && native_nps=$nps
+        [ "$round" = 3 ] && break
+        nps=$(program "$bin/tarvik-bench$exe" | speed)
+        [ "${nps:-0}" -gt "${wasm_nps:-0}" ] && wasm_nps=$nps
+    done
+    awk -v w="${wasm_nps:-0}" -v n="$native_nps" \
         'BEGIN { printf "[wasm] bench speed: %d nodes/s under Node, %d native: %.2f of native\n", w, n, n ? w / n : 0 }'
 fi
 

@@ -16,6 +16,7 @@ if (!pageDir || !artefacts || !fs.existsSync(path.join(pageDir, 'index.html'))) 
   process.exit(2);
 }
 fs.mkdirSync(artefacts, { recursive: true });
+for (const old of ['mid-game.png', 'phone.png']) fs.rmSync(path.join(artefacts, old), { force: true });
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const started = Date.now();
 let failures = 0;
@@ -202,7 +203,9 @@ async function playGame(page, { colour, time, minutes, increment, label, screens
       await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => r())));
       slowest = Math.max(slowest, Date.now() - t);
     }
-    if (screenshot && plies === 16) await page.screenshot({ path: path.join(artefacts, screenshot) });
+    // What a person sees mid-game, from the first game that gets that far.
+    if (screenshot && plies >= 10 && !fs.existsSync(path.join(artefacts, screenshot)))
+      await page.screenshot({ path: path.join(artefacts, screenshot) });
   }
   const end = await view(page);
   check(end.state === 'over', `${label}: the game ended`);
@@ -228,7 +231,8 @@ try {
   check(servedBytes < 1024 * 1024, `the page loads under 1 MB (${servedBytes})`);
 
   await playGame(page, { colour: 'w', time: '1+0', label: 'game 1 (White, 1+0)', screenshot: 'mid-game.png' });
-  await playGame(page, { colour: 'b', time: 'custom', minutes: 1, increment: 1, label: 'game 2 (Black, 1+1)' });
+  await playGame(page, { colour: 'b', time: 'custom', minutes: 1, increment: 1, label: 'game 2 (Black, 1+1)', screenshot: 'mid-game.png' });
+  check(fs.existsSync(path.join(artefacts, 'mid-game.png')), 'a screenshot of a game in progress was kept');
 
   // 3. A position from FEN, with a promotion chosen in the dialog.
   await page.select('#time', '15+10');
