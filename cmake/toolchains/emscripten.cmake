@@ -9,3 +9,5 @@ include(${TARVIK_EMSCRIPTEN_PLATFORM})
 # The link step runs emscripten's JavaScript optimizer under Node, which needs
 # the acorn parser from Debian's node-acorn.
 set(CMAKE_CXX_LINKER_LAUNCHER env NODE_PATH=/usr/share/nodejs)
+# The test suite runs natively; a WebAssembly build makes the programs only.
+set(TARVIK_TESTS OFF CACHE BOOL "Build the test suite" FORCE)
