@@ -6,12 +6,11 @@
 # None needs threads or shared memory except the stack check's watcher. Memory
 # is fixed: it cannot grow during a search because it cannot grow at all.
 
-# SEARCH_STACK_BYTES (src/misc/platform.h), fixed at link time as on Windows,
-# and the whole memory: the stack, the tables and a few history blocks.
-set(TARVIK_WASM_STACK 16777216)
-set(TARVIK_WASM_MEMORY 33554432)
+# The search stack (TARVIK_STACK_BYTES), fixed at link time as on Windows,
+# and the whole memory: twice that, for the tables and a few history blocks.
+math(EXPR TARVIK_WASM_MEMORY "2 * ${TARVIK_STACK_BYTES}")
 set(TARVIK_WASM_LINK
-  -sTOTAL_STACK=${TARVIK_WASM_STACK} -sINITIAL_MEMORY=${TARVIK_WASM_MEMORY} -sALLOW_MEMORY_GROWTH=0)
+  -sTOTAL_STACK=${TARVIK_STACK_BYTES} -sINITIAL_MEMORY=${TARVIK_WASM_MEMORY} -sALLOW_MEMORY_GROWTH=0)
 
 target_link_options(tarvik PRIVATE ${TARVIK_WASM_LINK}
   --pre-js ${PROJECT_SOURCE_DIR}/web/engine/node_io.js)
@@ -37,11 +36,14 @@ set_property(TARGET tarvik-worker APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_
 if(TARVIK_STACK_CHECK)
   get_target_property(TARVIK_LIB_SOURCES tarvik_lib SOURCES)
   add_library(tarvik_lib_threads STATIC ${TARVIK_LIB_SOURCES})
-  target_include_directories(tarvik_lib_threads PUBLIC src)
+  target_include_directories(tarvik_lib_threads PUBLIC $<TARGET_PROPERTY:tarvik_lib,INTERFACE_INCLUDE_DIRECTORIES>)
+  target_compile_definitions(tarvik_lib_threads PUBLIC $<TARGET_PROPERTY:tarvik_lib,INTERFACE_COMPILE_DEFINITIONS>)
   target_compile_options(tarvik_lib_threads PUBLIC -pthread)
   add_executable(tarvik-deepline tests/stack/deep_line.cpp)
   target_link_libraries(tarvik-deepline PRIVATE tarvik_lib_threads)
   # The search thread's stack comes from the heap, beside the idle main one.
-  target_link_options(tarvik-deepline PRIVATE ${TARVIK_WASM_LINK} -sINITIAL_MEMORY=67108864 -sSTACK_OVERFLOW_CHECK=2 -pthread -sPROXY_TO_PTHREAD=1
+  math(EXPR TARVIK_DEEPLINE_MEMORY "4 * ${TARVIK_STACK_BYTES}")
+  target_link_options(tarvik-deepline PRIVATE ${TARVIK_WASM_LINK} -sINITIAL_MEMORY=${TARVIK_DEEPLINE_MEMORY}
+    -sSTACK_OVERFLOW_CHECK=2 -pthread -sPROXY_TO_PTHREAD=1
     -sEXIT_RUNTIME=1 -sENVIRONMENT=node,worker -sSINGLE_FILE=1)
 endif()

@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/position.h"
-#include "chess/utility.h"
-#include "misc/misc.h"
+#include "board/utility.h"
+#include "position/position.h"
+#include "tables/init.h"
+#include "tables/masks.h"
 
 // Where the targets send the engine's replies: only crashes matter to them.
 inline FILE* FUZZ_SINK = nullptr;

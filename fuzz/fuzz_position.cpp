@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
+#include "board/move.h"
 #include "fuzz_check.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
 #include "search/search.h"
 #include "uci/uci.h"
 

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
-#include "chess/position.h"
 #include "fuzz_check.h"
+#include "position/position.h"
 #include "uci/uci.h"
+#include "uci/version.h"
 
 namespace {
 
@@ -22,14 +24,15 @@ bool IsMoveText(const char* text, size_t len) {
 }
 
 void CheckReplies(const char* out, size_t size) {
-    static const char* const FIXED[] = {"id name tarvik 19 avx2 AB", "id author Brenwold", "uciok", "readyok"};
+    static const std::string FIXED[] = {std::string("id name ") + ENGINE_ID, std::string("id author ") + ENGINE_AUTHOR,
+                                        "uciok", "readyok"};
     for (size_t start = 0; start < size;) {
         const char* line = out + start;
         const char* end = static_cast<const char*>(memchr(line, '\n', size - start));
         FuzzRequire(end != nullptr, "every reply ends with a line feed");
         const size_t len = size_t(end - line);
         bool known = false;
-        for (const char* fixed : FIXED) known |= len == strlen(fixed) && memcmp(line, fixed, len) == 0;
+        for (const std::string& fixed : FIXED) known |= fixed.compare(0, std::string::npos, line, len) == 0;
         if (len > 9 && memcmp(line, "bestmove ", 9) == 0) known = IsMoveText(line + 9, len - 9);
         if (len > 11 && memcmp(line, "info depth ", 11) == 0) {
             const char* pv = static_cast<const char*>(memmem(line, len, " pv ", 4));

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
+#include "board/move.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
 
 // Everything write(FILE*) prints, as one string.
 template <typename Write>

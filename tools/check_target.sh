@@ -10,9 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1 bin=$2 deepline=$3 reference=$4
-# The bench signature is kept in one place, beside the test that pins it.
-BENCH_NODES=$(sed -n 's/^constexpr unsigned long long BENCH_NODES = \([0-9]*\);$/\1/p' tests/unit/expected_test.cpp)
-[ -n "$BENCH_NODES" ] || { echo "no BENCH_NODES in tests/unit/expected_test.cpp"; exit 1; }
+. tools/facts.sh
+BENCH_NODES=$TARVIK_BENCH_NODES
 # The same caps as the native perft tests.
 declare -A PERFT_NODES=([standard]=5000000 [suite]=1000000)
 work=build/check-$target

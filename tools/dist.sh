@@ -13,11 +13,8 @@ JOBS=${JOBS:-2}
 check=0
 [ "${1:-}" = --check ] && check=1
 
-version=$(grep -rhoE 'ENGINE_VERSION = "[^"]+"' --include='*.cpp' src bin | head -n 1 | cut -d'"' -f2)
-[ -n "$version" ] || { echo "tarvik: no ENGINE_VERSION found in the sources" >&2; exit 1; }
-# The bench signature GUI.txt quotes, from the one place that pins it.
-bench_nodes=$(sed -n 's/^constexpr unsigned long long BENCH_NODES = \([0-9]*\);$/\1/p' tests/unit/expected_test.cpp)
-[ -n "$bench_nodes" ] || { echo "tarvik: no BENCH_NODES in tests/unit/expected_test.cpp" >&2; exit 1; }
+. tools/facts.sh
+version=$TARVIK_VERSION
 
 tools/need_packages.sh "CMake" cmake cmake
 tools/need_packages.sh "the archive tool zip" zip zip
@@ -51,7 +48,10 @@ build_target() {
     mv "$stage"/bin/* "$stage"/
     rmdir "$stage/bin"
     cp README.md "$stage/README.md"
-    sed "s/@BENCH_NODES@/$bench_nodes/" tools/dist/GUI.txt > "$stage/GUI.txt"
+    # The id line as the build wrote it into its generated header.
+    local id
+    id=$(sed -n 's/^constexpr const char ENGINE_ID\[\] = "\(.*\)";$/\1/p' "$build/generated/uci/version.h")
+    sed -e "s/@BENCH_NODES@/$TARVIK_BENCH_NODES/" -e "s/@ENGINE_ID@/$id/" tools/dist/GUI.txt >"$stage/GUI.txt"
     find "$stage" -exec touch -h -d "@$stamp" {} +
     local name
     name=$(basename "$stage")

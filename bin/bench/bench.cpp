@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "chess/move.h"
-#include "misc/misc.h"
+#include "board/move.h"
 #include "search/search.h"
+#include "tables/init.h"
 #include "uci/uci.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // tarvik-perft: counts leaf nodes of the legal move tree with the library's
 // Perft, and checks EPD perft suites.
-#include "chess/perft.h"
+#include "movegen/perft.h"
 
 #include <chrono>
 #include <cinttypes>
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
-#include "misc/misc.h"
+#include "board/move.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
+#include "tables/init.h"
 
 namespace {
 

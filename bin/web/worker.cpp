@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "misc/misc.h"
-#include "misc/platform.h"
+#include "platform/platform.h"
+#include "tables/init.h"
 #include "uci/uci.h"
 
 namespace {

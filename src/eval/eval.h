@@ -1,9 +1,9 @@
 // Tapered evaluation from the side to move's point of view.
 #pragma once
 
-#include "chess/move.h"
-#include "chess/types.h"
-#include "eval/values.h"
+#include "board/move.h"
+#include "board/types.h"
+#include "tables/values.h"
 
 namespace detail {
 inline int blend(int mg, int eg, uint32_t phase) {

@@ -1,8 +1,8 @@
 // The MVV-LVA table and the per-node scoring pass.
 #include "search/move_ordering.h"
 
-#include "chess/move.h"
-#include "chess/position.h"
+#include "board/move.h"
+#include "position/position.h"
 
 // Victim first (ten points a step), attacker as tie-break (pawn best).
 // clang-format off

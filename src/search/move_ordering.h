@@ -1,10 +1,12 @@
 // Capture ordering: most valuable victim, least valuable attacker.
 #pragma once
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#include "chess/types.h"
-#include "misc/misc.h"
+#include "board/types.h"
 
 // [attacker][victim]; column NO_PIECE (empty target) and a king victim score 0.
 extern const uint32_t MVVALVA_VALUES[6][7];
@@ -19,6 +21,16 @@ uint32_t MVVLVA(const Position& pos, const Move* moves, uint32_t* scores, uint32
 // king, so a score above 0 names both pieces without looking at the board.
 inline PieceType mvvlva_victim(uint32_t score) { return static_cast<PieceType>(score / 10 - 1); }
 inline PieceType mvvlva_attacker(uint32_t score) { return static_cast<PieceType>(5 - score % 10); }
+
+// Exchanges two memory areas of size bytes (at most 16) through a temporary
+// copy; inline so that fixed small sizes compile to register moves.
+inline void memswap(void* a, void* b, size_t size) {
+    assert(size <= 16);
+    unsigned char tmp[16];
+    memcpy(tmp, a, size);
+    memcpy(a, b, size);
+    memcpy(b, tmp, size);
+}
 
 // Brings a best-scored move of indices start..count-1 to index start. Only a
 // strictly higher score displaces, and every exchange leaves the displaced move

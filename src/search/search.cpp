@@ -7,14 +7,14 @@
 #include <initializer_list>
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
-#include "chess/utility.h"
+#include "board/move.h"
+#include "board/utility.h"
 #include "eval/eval.h"
-#include "eval/values.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
 #include "search/move_ordering.h"
+#include "tables/masks.h"
+#include "tables/values.h"
 
 uint32_t NODES;
 

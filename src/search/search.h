@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "chess/types.h"
+#include "board/types.h"
 
 // Mate score; a draw is 0. -SCORE_INF is the root window's lower end, so
 // every score can be negated.

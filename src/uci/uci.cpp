@@ -4,16 +4,13 @@
 #include <cstring>
 #include <utility>
 
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
-#include "chess/utility.h"
+#include "board/move.h"
+#include "board/utility.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
+#include "uci/version.h"
 
 namespace {
-
-const char* const ENGINE_NAME = "tarvik";
-const char* const ENGINE_VERSION = "19";
-const char* const ENGINE_AUTHOR = "Brenwold";
 
 bool starts_with(const char* line, const char* prefix) { return strncmp(line, prefix, strlen(prefix)) == 0; }
 
@@ -93,7 +90,7 @@ void UCIGo(const Position& pos, char* line, FILE* out, uint32_t max_depth) {
 
 bool UCIDispatch(Game& game, char* line, FILE* out, uint32_t max_depth) {
     if (strcmp(line, "uci") == 0) {
-        fprintf(out, "id name %s %s avx2 AB\n", ENGINE_NAME, ENGINE_VERSION);
+        fprintf(out, "id name %s\n", ENGINE_ID);
         fprintf(out, "id author %s\n", ENGINE_AUTHOR);
         fputs("uciok\n", out);
         fflush(out);

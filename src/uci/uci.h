@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "chess/position.h"
-#include "chess/types.h"
+#include "board/types.h"
+#include "position/position.h"
 #include "search/search.h"
 
 // What the front end keeps between commands: the current position and the

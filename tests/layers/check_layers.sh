@@ -1,63 +1,41 @@
 #!/bin/sh
-# Fails when a source file includes a header from a layer above its own. The
-# engine is built bottom to top; each line below is one layer, lowest first,
-# and a file may include headers of lower layers and of its own module only.
+# Fails when a source file includes a header from a layer above its own. Each
+# folder of src/ is one layer and the programs in bin/ are the top one; their
+# order, lowest first, is the README's layer table, read from its "Folder"
+# column. A file may include headers of its own folder and of lower layers.
 set -eu
 cd "${1:-$(dirname "$0")/../..}"
 
-LAYERS='
-src/bit/bit
-src/chess/types
-src/chess/utility
-src/chess/move
-src/chess/masks src/chess/zobrist
-src/eval/values
-src/misc/misc src/misc/platform
-src/chess/attacks
-src/chess/position
-src/chess/move_gen
-src/chess/perft
-src/eval/eval
-src/search/move_ordering
-src/search/search
-src/uci/uci
-bin/
-'
+# The table's rows look like: | layer name | `src/board` | what lives there |
+layers=$(sed -n '/^| Layer | Folder |/,/^$/s/^| [^|]* | `\([a-z_/]*\)` |.*/\1/p' README.md)
+[ -n "$layers" ] || { echo "README.md: no layer table (| Layer | Folder | ... |)"; exit 1; }
 
-# The layer number of a file, by the module (path without extension) it
-# belongs to; programs in bin/ share the top layer.
 layer_of() {
-    module=${1%.*}
     n=0
-    for line in $(printf '%s\n' "$LAYERS" | sed -n '/./{s/ /,/g;p}'); do
+    for folder in $layers; do
         n=$((n + 1))
-        for entry in $(printf '%s' "$line" | tr ',' ' '); do
-            case $entry in
-                */) case $module in "$entry"*) echo "$n"; return ;; esac ;;
-                *) [ "$module" = "$entry" ] && { echo "$n"; return; } ;;
-            esac
-        done
+        case $1 in "$folder"/*) echo "$n"; return ;; esac
     done
     echo 0
 }
 
 status=0
-for file in $(find src bin -name '*.h' -o -name '*.cpp' | sort); do
+for folder in src/*/; do
+    folder=${folder%/}
+    [ "$(layer_of "$folder/x")" != 0 ] || { echo "$folder: a folder of src/ missing from the README's layer table"; status=1; }
+done
+for folder in $layers; do
+    [ -d "$folder" ] || { echo "$folder: in the README's layer table but not in the tree"; status=1; }
+done
+for file in $(find src bin -name '*.h' -o -name '*.cpp' -o -name '*.h.in' | sort); do
     own=$(layer_of "$file")
-    if [ "$own" = 0 ]; then
-        echo "$file: not in any layer of tests/layers/check_layers.sh"
-        status=1
-        continue
-    fi
     for header in $(sed -n 's/^#include "\(.*\)"$/\1/p' "$file"); do
-        path="src/$header"
-        [ -f "$path" ] || path=$(dirname "$file")/$header
-        theirs=$(layer_of "$path")
-        if [ "${path%.*}" != "${file%.*}" ] && { [ "$theirs" = 0 ] || [ "$theirs" -ge "$own" ]; }; then
+        theirs=$(layer_of "src/$header")
+        if [ "$theirs" = 0 ] || [ "$theirs" -gt "$own" ]; then
             echo "$file (layer $own) includes $header (layer $theirs)"
             status=1
         fi
     done
 done
-[ "$status" = 0 ] && echo "includes run one way: bottom to top"
+[ "$status" = 0 ] && echo "includes run one way: bottom to top, $(echo $layers | wc -w) layers"
 exit "$status"

@@ -20,9 +20,9 @@
 #include <string>
 #include <thread>
 
-#include "misc/misc.h"
-#include "misc/platform.h"
+#include "platform/platform.h"
 #include "search/search.h"
+#include "tables/init.h"
 #include "uci/uci.h"
 
 namespace {

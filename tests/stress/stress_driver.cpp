@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "chess/position.h"
 #include "child_process.h"
-#include "misc/misc.h"
 #include "move_texts.h"
+#include "position/position.h"
+#include "tables/init.h"
 
 namespace {
 

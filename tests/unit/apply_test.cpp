@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "chess/utility.h"
-#include "chess/zobrist.h"
+#include "board/utility.h"
+#include "tables/zobrist.h"
 #include "test_util.h"
 
 namespace {

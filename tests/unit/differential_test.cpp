@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bit/bit.h"
-#include "chess/zobrist.h"
-#include "eval/values.h"
+#include "tables/values.h"
+#include "tables/zobrist.h"
 #include "test_util.h"
 
 namespace {

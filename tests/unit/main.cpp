@@ -1,7 +1,7 @@
 // Test entry: builds the engine's tables once before any test runs.
 #include <gtest/gtest.h>
 
-#include "misc/misc.h"
+#include "tables/init.h"
 
 int main(int argc, char** argv) {
     Init();

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "bit/bit.h"
-#include "chess/utility.h"
+#include "board/utility.h"
 #include "test_util.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // where the two could part: checks, double checks, pins, en passant that
 // uncovers the king along the rank, castling across attacked squares and
 // promotions.
-#include "chess/perft.h"
+#include "movegen/perft.h"
 
 #include <algorithm>
 #include <random>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bit/bit.h"
-#include "chess/utility.h"
+#include "board/utility.h"
 #include "test_util.h"
 
 namespace {

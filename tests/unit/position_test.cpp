@@ -4,10 +4,10 @@
 #include <string>
 
 #include "bit/bit.h"
-#include "chess/utility.h"
-#include "chess/zobrist.h"
+#include "board/utility.h"
 #include "eval/eval.h"
-#include "eval/values.h"
+#include "tables/values.h"
+#include "tables/zobrist.h"
 #include "test_util.h"
 
 namespace {

@@ -2,14 +2,18 @@
 // ignored lines, line ends and over-long lines, and "position" commands
 // observed through the move a short search answers with.
 #include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "test_util.h"
+#include "uci/version.h"
 
 namespace {
 
-const char* const HANDSHAKE = "id name tarvik 19 avx2 AB\nid author Brenwold\nuciok\n";
+const std::string HANDSHAKE = std::string("id name ") + ENGINE_ID + "\nid author " + ENGINE_AUTHOR + "\nuciok\n";
 
 // White king a1 in check from an undefended queen on b2: Kxb2 is the only
 // legal move, so any search here answers a1b2 and no other position does.
@@ -145,6 +149,24 @@ TEST(ProtocolTest, AcceptedPositionCommandsSetThePosition) {
         const std::vector<std::string> legal = LegalMoveTexts(pos);
         EXPECT_NE(std::find(legal.begin(), legal.end(), moves[0]), legal.end()) << c.line << " -> " << moves[0];
     }
+}
+
+// The README quotes the id line and names the archives after the version; both
+// must be the engine's own.
+TEST(ProtocolTest, ReadmeQuotesTheEnginesIdAndVersion) {
+    std::ifstream in(TARVIK_SOURCE_DIR "/README.md");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string readme = text.str();
+    ASSERT_FALSE(readme.empty());
+    EXPECT_NE(readme.find(std::string("< id name ") + ENGINE_ID + "\n"), std::string::npos);
+    const std::regex mentions("tarvik[- ]([0-9][0-9.]*)[- ]");
+    int count = 0;
+    for (auto it = std::sregex_iterator(readme.begin(), readme.end(), mentions); it != std::sregex_iterator(); ++it) {
+        EXPECT_EQ((*it)[1].str(), ENGINE_VERSION) << (*it)[0].str();
+        count++;
+    }
+    EXPECT_GE(count, 4);
 }
 
 }  // namespace

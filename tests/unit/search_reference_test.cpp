@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/utility.h"
+#include "board/utility.h"
 #include "eval/eval.h"
-#include "eval/values.h"
 #include "search/move_ordering.h"
 #include "search/search.h"
+#include "tables/masks.h"
+#include "tables/values.h"
 #include "test_util.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/utility.h"
-#include "chess/zobrist.h"
-#include "eval/values.h"
+#include "board/utility.h"
+#include "tables/masks.h"
+#include "tables/values.h"
+#include "tables/zobrist.h"
 #include "test_util.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "chess/position.h"
-#include "chess/utility.h"
+#include "board/utility.h"
 #include "child_process.h"
 #include "move_texts.h"
+#include "position/position.h"
 
 // Openings rich in castling, en passant, promotions and pins, for random games.
 inline const char* const RICH_OPENINGS[] = {

@@ -1,9 +1,9 @@
 // Init: builds the global tables in dependency order.
-#include "misc/misc.h"
+#include "tables/init.h"
 
-#include "chess/masks.h"
-#include "chess/zobrist.h"
-#include "eval/values.h"
+#include "tables/masks.h"
+#include "tables/values.h"
+#include "tables/zobrist.h"
 
 void Init() {
     init_masks();

@@ -2,7 +2,7 @@
 // tables, so the position's own checks (import, legality) can use them.
 #pragma once
 
-#include "chess/types.h"
+#include "board/types.h"
 
 // True when no enemy pawn, knight, bishop, rook or queen attacks color's king
 // (the enemy king is not considered); true as well when color has no king.

@@ -1,8 +1,8 @@
 // Attack queries on a position: is a king attacked, which squares a side attacks.
-#include "chess/attacks.h"
+#include "position/attacks.h"
 
 #include "bit/bit.h"
-#include "chess/masks.h"
+#include "tables/masks.h"
 
 bool IsKingSafe(const Position& pos, Color color) {
     const BB own_king = pos.pieces[KING] & pos.colors[color];

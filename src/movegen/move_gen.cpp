@@ -1,15 +1,15 @@
 // Move generators and their builders. The order of the lists decides which of
 // two equally scored moves the search keeps, so every step here is ordered.
-#include "chess/move_gen.h"
+#include "movegen/move_gen.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/move.h"
-#include "chess/position.h"
-#include "chess/utility.h"
+#include "board/move.h"
+#include "board/utility.h"
+#include "position/position.h"
+#include "tables/masks.h"
 
 namespace {
 

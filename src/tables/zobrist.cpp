@@ -1,5 +1,5 @@
 // Zobrist key table and the xorshift64* generator that fills it.
-#include "chess/zobrist.h"
+#include "tables/zobrist.h"
 
 Hash ZOBRIST_SQUARE_KEYS[6][64];
 

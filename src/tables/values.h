@@ -1,7 +1,7 @@
 // Piece values, piece-square tables and the combined per-colour value tables.
 #pragma once
 
-#include "chess/types.h"
+#include "board/types.h"
 
 extern const int VALUE_MG[6];
 extern const int VALUE_EG[6];

@@ -1,7 +1,7 @@
 // Builds the attack tables once at start-up; read-only afterwards.
-#include "chess/masks.h"
+#include "tables/masks.h"
 
-#include "chess/utility.h"
+#include "board/utility.h"
 
 BB ATTACKS_PAWN[2][65];
 BB ATTACKS_KNIGHT[64];

@@ -3,7 +3,7 @@
 
 #include <cassert>
 
-#include "chess/types.h"
+#include "board/types.h"
 
 // Row 64 (NO_SQUARE) is empty, so looking up "no en-passant square" finds no pawn.
 extern BB ATTACKS_PAWN[2][65];

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cstdlib>
 
-#include "chess/types.h"
+#include "board/types.h"
 
 inline BB sbb(Square sq) {
     assert(sq < 64);

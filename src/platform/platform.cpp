@@ -1,6 +1,6 @@
 // The system-specific parts behind platform.h: the only place that tells
 // Windows, WebAssembly and POSIX apart.
-#include "misc/platform.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "chess/types.h"
+#include "board/types.h"
 
 // The number of legal moves of the side to move. Worked out from the checkers,
 // the pinned pieces and the squares the enemy attacks once the king has left

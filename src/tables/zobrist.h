@@ -1,7 +1,7 @@
 // Zobrist keys: one fixed-seed key per piece type and square.
 #pragma once
 
-#include "chess/types.h"
+#include "board/types.h"
 
 extern Hash ZOBRIST_SQUARE_KEYS[6][64];
 

@@ -1,7 +1,7 @@
 // Pseudo-legal move generation in a fixed, fully determined order.
 #pragma once
 
-#include "chess/types.h"
+#include "board/types.h"
 
 // Every move of the side to move; king moves onto attacked squares are never
 // listed, other moves may still leave the own king attacked. The list needs

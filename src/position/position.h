@@ -4,13 +4,11 @@
 
 #include <memory>
 
-#include "chess/attacks.h"
-#include "chess/move.h"
-#include "chess/types.h"
-#include "chess/zobrist.h"
-// The record keeps its evaluation sums up to date on every piece edit, so the
-// value tables sit below the position although the evaluation sits above it.
-#include "eval/values.h"
+#include "board/move.h"
+#include "board/types.h"
+#include "position/attacks.h"
+#include "tables/values.h"
+#include "tables/zobrist.h"
 
 // The hash history shared by all positions derived from one import. Slot 0
 // stays 0 and marks the start; slot 1 holds the imported position's hash; each

@@ -1,5 +1,5 @@
 // The hash history, FEN import, copy-make and the repetition count.
-#include "chess/position.h"
+#include "position/position.h"
 
 #include <cassert>
 #include <cstdio>
@@ -8,12 +8,12 @@
 #include <new>
 
 #include "bit/bit.h"
-#include "chess/attacks.h"
-#include "chess/masks.h"
-#include "chess/move.h"
-#include "chess/utility.h"
-#include "chess/zobrist.h"
-#include "eval/values.h"
+#include "board/move.h"
+#include "board/utility.h"
+#include "position/attacks.h"
+#include "tables/masks.h"
+#include "tables/values.h"
+#include "tables/zobrist.h"
 
 const char* const START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 ";
 

@@ -1,12 +1,12 @@
 // Piece values, the twelve piece-square tables and ValueInit, which folds them
 // into TABLE_MG and TABLE_EG and bounds what a quiet move can gain.
-#include "eval/values.h"
+#include "tables/values.h"
 
 #include <algorithm>
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/utility.h"
+#include "board/utility.h"
+#include "tables/masks.h"
 
 const int VALUE_MG[6] = {82, 337, 365, 477, 1025, 0};
 const int VALUE_EG[6] = {94, 281, 297, 512, 936, 0};

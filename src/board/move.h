@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "chess/types.h"
+#include "board/types.h"
 
 extern const char* const SQUARES[64];
 extern const char PIECE_CHARS[7];

@@ -1,12 +1,12 @@
 // Perft: the legal-move counter of the last ply and the recursion above it.
-#include "chess/perft.h"
+#include "movegen/perft.h"
 
 #include "bit/bit.h"
-#include "chess/masks.h"
-#include "chess/move.h"
-#include "chess/move_gen.h"
-#include "chess/position.h"
-#include "chess/utility.h"
+#include "board/move.h"
+#include "board/utility.h"
+#include "movegen/move_gen.h"
+#include "position/position.h"
+#include "tables/masks.h"
 
 namespace {
 

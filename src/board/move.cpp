@@ -1,9 +1,9 @@
 // Square names and reading and writing moves in long algebraic notation.
-#include "chess/move.h"
+#include "board/move.h"
 
 #include <cstring>
 
-#include "chess/utility.h"
+#include "board/utility.h"
 
 // clang-format off
 const char* const SQUARES[64] = {
