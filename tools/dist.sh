@@ -70,7 +70,7 @@ build_target() {
 # WebAssembly: the Node programs, the worker, and the page built around it
 # (web/, its libraries pinned by web/package-lock.json) into dist/web/.
 build_wasm() {
-    local build=build/dist-wasm stage=dist/tarvik-$version-wasm
+    local build=build/dist-wasm stage=dist/tarvik-$version-wasm start=$SECONDS
     echo "== wasm"
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/emscripten.cmake" >"$build.configure.log" 2>&1 ||
@@ -88,6 +88,7 @@ build_wasm() {
     name=$(basename "$stage")
     rm -f "dist/$name.zip"
     (cd dist && find "$name" | LC_ALL=C sort | zip -qX "$name.zip" -@)
+    echo "== wasm: programs, page and archive in $((SECONDS - start)) s"
 }
 
 build_target linux-x86_64 ""
