@@ -325,12 +325,30 @@ try {
   //    kept; the restarted engine answers the move that waited for it.
   const blocked = await browser.newPage();
   blocked.on('pageerror', (e) => check(false, `page error: ${e.message}`));
+  // The test stands between the page and its worker: it can refuse to make
+  // one, or replace the engine's next move by another text.
   await blocked.evaluateOnNewDocument(() => {
     const RealWorker = window.Worker;
     window.blockWorkers = true;
     window.Worker = function (url) {
       if (window.blockWorkers) throw new Error('workers blocked by the test');
-      return new RealWorker(url);
+      const real = new RealWorker(url);
+      return {
+        postMessage: (m) => real.postMessage(m),
+        terminate: () => real.terminate(),
+        set onerror(f) {
+          real.onerror = f;
+        },
+        set onmessage(f) {
+          real.onmessage = (e) => {
+            const fake = window.fakeReply;
+            if (fake && String(e.data).startsWith('bestmove')) {
+              window.fakeReply = null;
+              f({ data: fake });
+            } else f(e);
+          };
+        },
+      };
     };
   });
   await blocked.goto(`${origin}/`);
@@ -345,6 +363,15 @@ try {
   resumed.loadPgn((await view(blocked)).pgn);
   check(resumed.history()[0] === 'e4' && resumed.history().length === 2, 'the game was kept through the restart');
   check(await blocked.$eval('#engine-error', (e) => e.hidden), 'the message goes once the engine runs');
+  // An illegal reply is reported and not played.
+  const beforeBad = await view(blocked);
+  await blocked.evaluate(() => (window.fakeReply = 'bestmove e7e4'));
+  const legal = new Chess(beforeBad.fen).moves({ verbose: true })[0];
+  await playMove(blocked, legal, false);
+  await waitFor(blocked, () => document.getElementById('message').textContent !== '', 30000);
+  const bad = await view(blocked);
+  check(/not a legal move/.test(bad.message), `an illegal reply is reported (${bad.message})`);
+  check(bad.fen.split(' ')[0] === new Chess(legal.after).fen().split(' ')[0], 'the illegal reply is not played');
   await blocked.close();
 
   // 10. Opened straight from the folder.
