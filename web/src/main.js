@@ -202,15 +202,12 @@ function analyse() {
   showStatus();
 }
 
+// Stop, in analysis mode: the search ends with its worker, and the fresh one
+// waits for the next move before it searches again.
 function stopSearch() {
-  // The new worker's handshake brings engineReady, which restarts what the
-  // mode needs; in analysis mode Stop means stop.
-  const wasAnalysing = mode === 'analyse';
-  if (engine.searching) {
-    analysisStopped = wasAnalysing;
-    engine.stop();
-  }
-  thinking = false;
+  if (!engine.searching) return;
+  analysisStopped = true;
+  engine.stop();
 }
 
 // 3. Moves.
@@ -240,10 +237,11 @@ function afterMove(mover) {
     else clock.moved(mover);
     if (!game.ending && game.turn() !== player) think();
   } else {
-    if (engine.searching) {
-      analysisStopped = false;
-      engine.stop();
-    } else analyse();
+    // A search of the old position ends with its worker; the new one
+    // analyses the board once it has started.
+    analysisStopped = false;
+    if (engine.searching) engine.stop();
+    else analyse();
   }
   showAll();
 }
