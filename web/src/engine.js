@@ -78,8 +78,5 @@ export function createEngine({ onLine, onReady, onFailure }) {
     get searching() {
       return searching;
     },
-    get alive() {
-      return worker !== null;
-    },
   };
 }

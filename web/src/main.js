@@ -96,13 +96,12 @@ function showMoves() {
 
 function headers() {
   const date = new Date();
-  const engine = `${engineName}`;
   return {
     Event: mode === 'analyse' ? 'Analysis' : 'Casual game',
     Site: 'tarvik in the browser',
     Date: `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`,
-    White: player === 'w' ? 'You' : engine,
-    Black: player === 'b' ? 'You' : engine,
+    White: player === 'w' ? 'You' : engineName,
+    Black: player === 'b' ? 'You' : engineName,
     TimeControl: `${Math.round(timeControl.minutes * 60)}+${timeControl.increment}`,
   };
 }
