@@ -114,6 +114,18 @@ dist:
 check-dist:
 	JOBS=$(JOBS) tools/dist.sh --check
 
+# The Debian package for amd64 and arm64 (cross-built) in dist/, added to
+# SHA256SUMS. check-deb, as root, also lints both, installs the amd64 one over
+# an older build, uses, reinstalls and purges it, and runs the arm64 one under
+# qemu-aarch64.
+.PHONY: deb check-deb
+
+deb:
+	JOBS=$(JOBS) tools/deb.sh
+
+check-deb: deb
+	tools/check_deb.sh
+
 # WebAssembly (Debian's emscripten): build/wasm/tarvik.js + tarvik.wasm, the
 # engine under Node (`node build/wasm/tarvik.js` speaks UCI like tarvik), the
 # Node programs tarvik-perft.js and tarvik-bench.js, and tarvik-worker.js, the

@@ -72,6 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::sort(legal_captures[list].begin(), legal_captures[list].end());
     }
     FuzzRequire(legal_captures[0] == legal_captures[1], "legal captures agree");
-    FindBestMove(pos, NO_BUDGET, 1, FUZZ_SINK);
+    FindBestMove(pos, NO_BUDGET, 1, UCIReportDepth, FUZZ_SINK);
     return 0;
 }

@@ -35,9 +35,10 @@ inline int MsUntil(ChildClock::time_point deadline) {
 }
 
 // Starts argv[0] (looked up on PATH) with argv as its arguments; its standard
-// error stays the caller's. The pipes are closed on exec, so a second child
-// does not hold the first one's input open.
-inline bool StartChild(ChildProcess& child, const std::vector<std::string>& argv) {
+// error goes to err_fd when one is given, else it stays the caller's. The
+// pipes are closed on exec, so a second child does not hold the first one's
+// input open.
+inline bool StartChild(ChildProcess& child, const std::vector<std::string>& argv, int err_fd = -1) {
     if (argv.empty()) return false;
     std::vector<char*> args;  // built before the fork: the child only calls exec
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -56,6 +57,7 @@ inline bool StartChild(ChildProcess& child, const std::vector<std::string>& argv
         signal(SIGPIPE, SIG_DFL);  // an ignored signal would stay ignored across exec
         dup2(in[0], 0);
         dup2(out[1], 1);
+        if (err_fd >= 0) dup2(err_fd, 2);
         execvp(args[0], args.data());
         _exit(127);
     }

@@ -3,14 +3,14 @@
 // signature; any change in what the search does changes it.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "board/move.h"
+#include "args.h"
 #include "search/search.h"
 #include "tables/init.h"
 #include "uci/uci.h"
+#include "uci/version.h"
 
 namespace {
 
@@ -47,6 +47,12 @@ struct Totals {
     double seconds = 0;
 };
 
+// Prints each depth as the engine does and adds its nodes to the totals.
+void ReportDepth(const DepthReport& report, void* totals) {
+    UCIReportDepth(report, stdout);
+    static_cast<Totals*>(totals)->nodes += report.nodes;
+}
+
 // Searches the position of a "position" line to depth, adding the nodes of
 // every depth and the wall time to totals.
 bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
@@ -55,11 +61,9 @@ bool SearchCommand(const std::string& command, uint32_t depth, Totals& totals) {
     if (!UCIPosition(game, line.data())) return false;
 
     const auto start = std::chrono::steady_clock::now();
-    const Move best = FindBestMove(game.pos, NO_BUDGET, depth, stdout, &totals.nodes);
+    const Move best = FindBestMove(game.pos, NO_BUDGET, depth, ReportDepth, &totals);
     totals.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    fputs("bestmove ", stdout);
-    move_print(best);
-    fputc('\n', stdout);
+    UCIBestMove(best, stdout);
     return true;
 }
 
@@ -69,14 +73,38 @@ void PrintTotals(const Totals& totals) {
            static_cast<unsigned long long>(totals.seconds > 0 ? double(totals.nodes) / totals.seconds : 0));
 }
 
-int Usage() {
-    fputs("usage: tarvik-bench [--depth D [--fen FEN] [--moves \"e2e4 e7e5 ...\"]]\n", stderr);
-    return 2;
-}
+const char USAGE[] =
+    "usage: tarvik-bench\n"
+    "       tarvik-bench --depth D [--fen FEN] [--moves \"e2e4 e7e5 ...\"]\n"
+    "       tarvik-bench --help | --version\n";
+
+const char HELP[] =
+    "\n"
+    "Without arguments, searches a fixed set of positions and ends with\n"
+    "\"Nodes searched: N\", the engine's signature, and \"Nodes/second: X\".\n"
+    "\n"
+    "  --depth D        search one position to depth D (1 to 255) instead\n"
+    "  --fen FEN        that position (one argument: quote it); default the start\n"
+    "  --moves MOVES    after these moves (one argument: quote it)\n"
+    "  --help           print this text and exit\n"
+    "  --version        print the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 2 on a usage error or a refused position.\n"
+    "The manual page is tarvik-bench(6).\n";
+
+int UsageError(const char* what, const char* argument) { return ::UsageError("tarvik-bench", USAGE, what, argument); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--help") == 0) {
+        printf("%s%s", USAGE, HELP);
+        return 0;
+    }
+    if (argc > 1 && strcmp(argv[1], "--version") == 0) {
+        printf("tarvik-bench (%s) %s\n", ENGINE_NAME, ENGINE_VERSION);
+        return 0;
+    }
     Init();
     if (argc == 1) {
         Totals totals;
@@ -91,26 +119,31 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    long depth = -1;
-    std::string fen, moves;
+    uint64_t depth = 0;
+    const char* fen = nullptr;  // an empty FEN is refused, not the start position
+    std::string moves;
     for (int i = 1; i < argc; i++) {
-        if (i + 1 >= argc) return Usage();
-        if (strcmp(argv[i], "--depth") == 0)
-            depth = strtol(argv[++i], nullptr, 10);
-        else if (strcmp(argv[i], "--fen") == 0)
-            fen = argv[++i];
-        else if (strcmp(argv[i], "--moves") == 0)
-            moves = argv[++i];
-        else
-            return Usage();
+        const char* option = argv[i];
+        if (strcmp(option, "--depth") != 0 && strcmp(option, "--fen") != 0 && strcmp(option, "--moves") != 0)
+            return UsageError("unknown argument", option);
+        if (i + 1 >= argc) return UsageError("missing value after", option);
+        const char* value = argv[++i];
+        if (strcmp(option, "--depth") == 0) {
+            if (!ParseNumber(value, MAX_DEPTH, depth) || depth < 1)
+                return UsageError("--depth takes a number from 1 to 255", value);
+        } else if (strcmp(option, "--fen") == 0) {
+            fen = value;
+        } else {
+            moves = value;
+        }
     }
-    if (depth < 1 || depth > long(MAX_DEPTH)) return Usage();
-    std::string command = fen.empty() ? "position startpos" : "position fen " + fen;
+    if (depth == 0) return UsageError("--depth D is needed with --fen and --moves", "");
+    std::string command = fen ? std::string("position fen ") + fen : "position startpos";
     if (!moves.empty()) command += " moves " + moves;
     Totals totals;
     if (!SearchCommand(command, uint32_t(depth), totals)) {
         fprintf(stderr, "tarvik-bench: refused: %s\n", command.c_str());
-        return 1;
+        return 2;
     }
     return 0;
 }

@@ -2,17 +2,19 @@
 // Perft, and checks EPD perft suites.
 #include "movegen/perft.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
+#include "args.h"
 #include "board/move.h"
 #include "movegen/move_gen.h"
 #include "position/position.h"
 #include "tables/init.h"
+#include "uci/version.h"
 
 namespace {
 
@@ -20,13 +22,26 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-int Usage() {
-    fputs(
-        "usage: tarvik-perft DEPTH [FEN] [--divide]\n"
-        "       tarvik-perft --epd FILE [--max-nodes N]\n",
-        stderr);
-    return 2;
-}
+const char USAGE[] =
+    "usage: tarvik-perft DEPTH [FEN] [--divide]\n"
+    "       tarvik-perft --epd FILE [--max-nodes N]\n"
+    "       tarvik-perft --help | --version\n";
+
+const char HELP[] =
+    "\n"
+    "Counts the leaves of the legal move tree DEPTH moves deep (0 to 64) from\n"
+    "the start position or FEN (one argument: quote it).\n"
+    "\n"
+    "  --divide         list each legal move with the count below it\n"
+    "  --epd FILE       check a perft suite: lines \"FEN ;D1 n ;D2 n ...\"\n"
+    "  --max-nodes N    with --epd, check only counts up to N (default 10000000)\n"
+    "  --help           print this text and exit\n"
+    "  --version        print the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a suite count is wrong, 2 on a usage\n"
+    "error. The manual page is tarvik-perft(6).\n";
+
+int UsageError(const char* what, const char* argument) { return ::UsageError("tarvik-perft", USAGE, what, argument); }
 
 int RunDepth(int depth, const char* fen, bool divide) {
     History history;
@@ -62,7 +77,7 @@ int RunDepth(int depth, const char* fen, bool divide) {
 int RunEpd(const char* path, uint64_t max_nodes) {
     FILE* file = fopen(path, "r");
     if (!file) {
-        fprintf(stderr, "tarvik-perft: cannot open %s\n", path);
+        fprintf(stderr, "tarvik-perft: cannot open %s: %s\n", path, strerror(errno));
         return 2;
     }
     int passed = 0, failed = 0;
@@ -95,7 +110,14 @@ int RunEpd(const char* path, uint64_t max_nodes) {
             }
         }
     }
+    // A directory opens but cannot be read.
+    const bool unreadable = ferror(file);
+    const int read_error = errno;
     fclose(file);
+    if (unreadable) {
+        fprintf(stderr, "tarvik-perft: cannot read %s: %s\n", path, strerror(read_error));
+        return 2;
+    }
     const double secs = Seconds(start);
     printf("Nodes: %" PRIu64 " in %.3f s (%.0f nodes/second)\n", total, secs, secs > 0 ? double(total) / secs : 0.0);
     printf("%d passed, %d failed\n", passed, failed);
@@ -105,26 +127,45 @@ int RunEpd(const char* path, uint64_t max_nodes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--help") == 0) {
+        printf("%s%s", USAGE, HELP);
+        return 0;
+    }
+    if (argc > 1 && strcmp(argv[1], "--version") == 0) {
+        printf("tarvik-perft (%s) %s\n", ENGINE_NAME, ENGINE_VERSION);
+        return 0;
+    }
     Init();
-    if (argc >= 3 && strcmp(argv[1], "--epd") == 0) {
+    if (argc > 1 && strcmp(argv[1], "--epd") == 0) {
+        if (argc < 3) return UsageError("--epd needs a FILE", "");
         uint64_t max_nodes = 10000000;
-        if (argc >= 5 && strcmp(argv[3], "--max-nodes") == 0)
-            max_nodes = strtoull(argv[4], nullptr, 10);
-        else if (argc != 3)
-            return Usage();
+        if (argc == 5 && strcmp(argv[3], "--max-nodes") == 0) {
+            if (!ParseNumber(argv[4], UINT64_MAX, max_nodes)) return UsageError("--max-nodes takes a number", argv[4]);
+        } else if (argc != 3) {
+            return UsageError("unexpected argument", argv[3]);
+        }
         return RunEpd(argv[2], max_nodes);
     }
-    int depth = -1;
-    bool divide = false;
-    std::string fen = START_FEN;
+    // DEPTH first, then the FEN; --divide anywhere.
+    uint64_t depth = 0;
+    bool have_depth = false, divide = false;
+    const char* fen = START_FEN;
+    bool have_fen = false;
     for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--divide") == 0)
+        if (strcmp(argv[i], "--divide") == 0) {
             divide = true;
-        else if (depth < 0 && argv[i][0] >= '0' && argv[i][0] <= '9')
-            depth = atoi(argv[i]);
-        else
+        } else if (strncmp(argv[i], "--", 2) == 0) {
+            return UsageError("unknown option", argv[i]);
+        } else if (!have_depth) {
+            if (!ParseNumber(argv[i], 64, depth)) return UsageError("DEPTH must be a number from 0 to 64", argv[i]);
+            have_depth = true;
+        } else if (!have_fen) {
             fen = argv[i];
+            have_fen = true;
+        } else {
+            return UsageError("one FEN only, as one argument (quote it); extra argument", argv[i]);
+        }
     }
-    if (depth < 0 || depth > 64) return Usage();
-    return RunDepth(depth, fen.c_str(), divide);
+    if (!have_depth) return UsageError("no DEPTH given", "");
+    return RunDepth(int(depth), fen, divide);
 }

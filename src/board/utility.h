@@ -57,14 +57,3 @@ inline PieceType piece_from(char c) {
         default: return NO_PIECE;
     }
 }
-
-// Cuts the next space-separated token out of a modifiable text and advances
-// the cursor past it; nullptr when none is left. Only the space separates.
-inline char* next_token(char*& cursor) {
-    while (*cursor == ' ') cursor++;
-    if (*cursor == '\0') return nullptr;
-    char* token = cursor;
-    while (*cursor && *cursor != ' ') cursor++;
-    if (*cursor) *cursor++ = '\0';
-    return token;
-}

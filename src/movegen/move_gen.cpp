@@ -208,33 +208,3 @@ uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB m
     }
     return static_cast<uint32_t>(end - moves);
 }
-
-namespace {
-
-// True when move is one of pos's generated moves and legal; next then holds
-// the position after it. move_parse gives every legal move's own text back as
-// that very move, so comparing whole moves compares origin, target and
-// promotion piece.
-bool play_listed(const Position& pos, Move move, Position& next) {
-    Move moves[MAX_MOVES];
-    const uint32_t count = GenerateMoves(pos, moves);
-    return std::find(moves, moves + count, move) != moves + count && apply_legal(next, pos, move);
-}
-
-}  // namespace
-
-bool apply_moves(Position& pos, char* text) {
-    Position cur = pos;
-    int played = 0;
-    for (char* token = next_token(text); token; token = next_token(text)) {
-        const size_t len = strlen(token);
-        if (len != 4 && len != 5) continue;
-        if (++played > MAX_GAME_MOVES) return false;
-        const Move move = move_parse(cur, token);
-        Position next;
-        if (move == NULL_MOVE || !play_listed(cur, move, next)) return false;
-        cur = next;
-    }
-    pos = cur;
-    return true;
-}

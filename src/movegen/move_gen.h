@@ -17,8 +17,3 @@ uint32_t GenerateCaptures(const Position& pos, Move* moves);
 // on movers move.
 enum QuietBatch { QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS };
 uint32_t GenerateQuiets(const Position& pos, Move* moves, QuietBatch batch, BB movers = ~BB(0));
-
-// Plays a space-separated list of move texts on pos. Every 4- or 5-character
-// token must name a legal move of the position reached so far, and the list
-// must fit the hash history; otherwise nothing is played and false is given.
-bool apply_moves(Position& pos, char* text);

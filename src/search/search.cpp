@@ -16,8 +16,6 @@
 #include "tables/masks.h"
 #include "tables/values.h"
 
-uint32_t NODES;
-
 namespace {
 
 // Brings the next move of the search order to index i. scored counts the
@@ -245,9 +243,9 @@ constexpr QuietBatch QUIET_BATCHES[] = {QUIET_PAWNS_KNIGHTS, QUIET_KING_SLIDERS}
 
 }  // namespace
 
-int Frontier(const Position& pos, int alpha, int beta) {
+int Frontier(SearchState& state, const Position& pos, int alpha, int beta) {
     if (is_threefold(pos)) return 0;
-    NODES++;
+    state.nodes++;
 
     // Captures first, best first.
     Move moves[MAX_MOVES];
@@ -280,12 +278,12 @@ int Frontier(const Position& pos, int alpha, int beta) {
     return alpha;
 }
 
-int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta) {
+int Negamax(SearchState& state, Move* best, const Position& pos, uint32_t depth, int alpha, int beta) {
     // 1. Leaves resolve their captures; no node is counted there.
     if (depth == 0) return Quiesce(pos, alpha, beta);
     // 2. Third occurrence of the placement: a draw.
     if (is_threefold(pos)) return 0;
-    NODES++;
+    state.nodes++;
 
     Move moves[MAX_MOVES];
     uint32_t scores[MAX_MOVES];
@@ -302,8 +300,8 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
         BringNextMove(moves, scores, count, i, scored);
         if (!MakeMove(pos, candidate(pos, moves, scores, count, i), new_pos)) continue;
         any_legal = true;
-        const int val =
-            depth == 2 ? -Frontier(new_pos, -beta, -alpha) : -Negamax(&best_child, new_pos, depth - 1, -beta, -alpha);
+        const int val = depth == 2 ? -Frontier(state, new_pos, -beta, -alpha)
+                                   : -Negamax(state, &best_child, new_pos, depth - 1, -beta, -alpha);
         if (val > b_val) {
             b_val = val;
             *best = moves[i];
@@ -317,30 +315,24 @@ int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta
     return alpha;
 }
 
-Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, FILE* out, uint64_t* nodes) {
+Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, DepthReporter report, void* context) {
     const uint32_t threshold = budget / 20;
     Move best = first_legal_move(root);
     if (max_depth > MAX_DEPTH) max_depth = MAX_DEPTH;
 
     for (uint32_t depth = 1; depth <= max_depth; depth++) {
-        NODES = 0;
+        SearchState state;
         // clock() counts the processor time the search used on POSIX systems,
         // so a busy machine does not make a depth look slower (the Windows C
         // library counts wall time).
         const clock_t start = clock();
-        const int score = Negamax(&best, root, depth, -SCORE_INF, SCORE_INF);
+        const int score = Negamax(state, &best, root, depth, -SCORE_INF, SCORE_INF);
         const clock_t ticks = clock() - start;
         // clock_t is 64 bits on Linux, and on Windows a 32-bit count of
         // milliseconds that wraps only after 24 days.
         const float seconds = float(ticks) / float(CLOCKS_PER_SEC);
         const unsigned long long ms = static_cast<unsigned long long>(seconds * 1000.0f);
-        const unsigned long long nps = seconds > 0 ? static_cast<unsigned long long>(float(NODES) / seconds) : 0;
-
-        fprintf(out, "info depth %d score cp %d nps %llu nodes %u time %llu pv ", int(depth), score, nps, NODES, ms);
-        move_print(best, out);
-        fputc('\n', out);
-        fflush(out);
-        if (nodes) *nodes += NODES;
+        report({depth, score, state.nodes, seconds, ms, best}, context);
 
         if (ms > threshold || score == SCORE_INF || score == -SCORE_INF) break;
     }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "board/types.h"
 
@@ -13,17 +12,30 @@ constexpr int SCORE_INF = 2147483647;
 // Budget meaning "no time given".
 constexpr uint32_t NO_BUDGET = 4294967295u;
 
-// Main-search nodes of the current depth (the capture search is not counted).
-extern uint32_t NODES;
+// What a search keeps beyond the positions on its stack.
+struct SearchState {
+    uint32_t nodes = 0;  // main-search nodes (the capture search is not counted)
+};
 
 int Quiesce(const Position& pos, int alpha, int beta);
 // Negamax one ply above the leaves, below the root: the same score and node
 // count for any order of its moves, so it tries them in the cheapest order.
-int Frontier(const Position& pos, int alpha, int beta);
-int Negamax(Move* best, const Position& pos, uint32_t depth, int alpha, int beta);
+int Frontier(SearchState& state, const Position& pos, int alpha, int beta);
+int Negamax(SearchState& state, Move* best, const Position& pos, uint32_t depth, int alpha, int beta);
+
+// One completed depth of the deepening, as its caller hears of it.
+struct DepthReport {
+    uint32_t depth;
+    int score;
+    uint32_t nodes;         // main-search nodes of this depth
+    float seconds;          // processor time the depth took
+    unsigned long long ms;  // the same in whole milliseconds, as the time rule reads it
+    Move best;
+};
+
+// Called once per completed depth with the context its caller passed in.
+using DepthReporter = void (*)(const DepthReport& report, void* context);
 
 // Deepens from depth 1 until a depth takes more than budget / 20 ms, finds a
-// mate score, or reaches max_depth; prints a progress line per depth to out.
-// With nodes given, adds each finished depth's node count to it.
-Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth = MAX_DEPTH, FILE* out = stdout,
-                  uint64_t* nodes = nullptr);
+// mate score, or reaches max_depth, and reports each completed depth.
+Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, DepthReporter report, void* context);

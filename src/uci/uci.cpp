@@ -1,6 +1,7 @@
 // The UCI front end: reading lines, dispatching commands, "position" and "go".
 #include "uci/uci.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -28,7 +29,44 @@ uint64_t read_figure(const char* text, bool* negative) {
     return value;
 }
 
+// Cuts the next space-separated token out of a modifiable text and advances
+// the cursor past it; nullptr when none is left. Only the space separates.
+char* next_token(char*& cursor) {
+    while (*cursor == ' ') cursor++;
+    if (*cursor == '\0') return nullptr;
+    char* token = cursor;
+    while (*cursor && *cursor != ' ') cursor++;
+    if (*cursor) *cursor++ = '\0';
+    return token;
+}
+
+// True when move is one of pos's generated moves and legal; next then holds
+// the position after it. move_parse gives every legal move's own text back as
+// that very move, so comparing whole moves compares origin, target and
+// promotion piece.
+bool play_listed(const Position& pos, Move move, Position& next) {
+    Move moves[MAX_MOVES];
+    const uint32_t count = GenerateMoves(pos, moves);
+    return std::find(moves, moves + count, move) != moves + count && apply_legal(next, pos, move);
+}
+
 }  // namespace
+
+bool apply_moves(Position& pos, char* text) {
+    Position cur = pos;
+    int played = 0;
+    for (char* token = next_token(text); token; token = next_token(text)) {
+        const size_t len = strlen(token);
+        if (len != 4 && len != 5) continue;
+        if (++played > MAX_GAME_MOVES) return false;
+        const Move move = move_parse(cur, token);
+        Position next;
+        if (move == NULL_MOVE || !play_listed(cur, move, next)) return false;
+        cur = next;
+    }
+    pos = cur;
+    return true;
+}
 
 bool GetLine(char* buf, FILE* in) {
     if (!fgets(buf, LINE_SIZE, in)) return false;
@@ -80,12 +118,25 @@ uint32_t UCIBudget(const Position& pos, char* line) {
     return NO_BUDGET;
 }
 
-void UCIGo(const Position& pos, char* line, FILE* out, uint32_t max_depth) {
-    const Move best = FindBestMove(pos, UCIBudget(pos, line), max_depth, out);
+void UCIReportDepth(const DepthReport& r, void* context) {
+    FILE* out = static_cast<FILE*>(context);
+    const unsigned long long nps = r.seconds > 0 ? static_cast<unsigned long long>(float(r.nodes) / r.seconds) : 0;
+    fprintf(out, "info depth %d score cp %d nps %llu nodes %u time %llu pv ", int(r.depth), r.score, nps, r.nodes,
+            r.ms);
+    move_print(r.best, out);
+    fputc('\n', out);
+    fflush(out);
+}
+
+void UCIBestMove(Move best, FILE* out) {
     fputs("bestmove ", out);
     move_print(best, out);
     fputc('\n', out);
     fflush(out);
+}
+
+void UCIGo(const Position& pos, char* line, FILE* out, uint32_t max_depth) {
+    UCIBestMove(FindBestMove(pos, UCIBudget(pos, line), max_depth, UCIReportDepth, out), out);
 }
 
 bool UCIDispatch(Game& game, char* line, FILE* out, uint32_t max_depth) {

@@ -27,6 +27,11 @@ constexpr int LINE_SIZE = 8192;
 // CRLF). False at the end of input or on a read error.
 bool GetLine(char* buf, FILE* in);
 
+// Plays a space-separated list of move texts on pos. Every 4- or 5-character
+// token must name a legal move of the position reached so far, and the list
+// must fit the hash history; otherwise nothing is played and false is given.
+bool apply_moves(Position& pos, char* text);
+
 // Builds the game a "position" line describes into out. False, with out
 // untouched and nothing left allocated, when the line names no position or holds
 // malformed or illegal FEN or move text.
@@ -36,6 +41,13 @@ bool UCIPosition(Game& out, char* line);
 // a twentieth of the first own-clock or movetime figure, NO_BUDGET without one.
 // Cuts the line into tokens.
 uint32_t UCIBudget(const Position& pos, char* line);
+
+// Writes a completed depth as an "info" line to the FILE* given as context: a
+// DepthReporter for FindBestMove.
+void UCIReportDepth(const DepthReport& report, void* out);
+
+// Writes the "bestmove" line.
+void UCIBestMove(Move best, FILE* out);
 
 // Searches pos under the line's budget and prints "bestmove". max_depth bounds
 // the deepening for tools that need a short search; the protocol passes

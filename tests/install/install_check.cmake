@@ -1,6 +1,6 @@
 # Installs the build in BUILD_DIR into a fresh PREFIX, checks that the three
-# programs landed in PREFIX/bin and that the installed engine answers the
-# handshake. Run with cmake -DBUILD_DIR=... -DPREFIX=... -P.
+# programs landed in PREFIX/bin with their manual pages in
+# PREFIX/share/man/man6 and that the installed engine answers the handshake. Run with cmake -DBUILD_DIR=... -DPREFIX=... -P.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -10,6 +10,9 @@ endif()
 foreach(program tarvik tarvik-perft tarvik-bench)
   if(NOT EXISTS ${PREFIX}/bin/${program}${CMAKE_EXECUTABLE_SUFFIX})
     message(FATAL_ERROR "not installed: ${PREFIX}/bin/${program}")
+  endif()
+  if(NOT EXISTS ${PREFIX}/share/man/man6/${program}.6)
+    message(FATAL_ERROR "not installed: ${PREFIX}/share/man/man6/${program}.6")
   endif()
 endforeach()
 file(WRITE ${PREFIX}/handshake.txt "uci\nisready\nquit\n")

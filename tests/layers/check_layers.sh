@@ -30,7 +30,9 @@ done
 for file in $(find src bin -name '*.h' -o -name '*.cpp' -o -name '*.h.in' | sort); do
     own=$(layer_of "$file")
     for header in $(sed -n 's/^#include "\(.*\)"$/\1/p' "$file"); do
-        theirs=$(layer_of "src/$header")
+        path=src/$header
+        [ -e "$path" ] || [ -e "$path.in" ] || path=bin/$header
+        theirs=$(layer_of "$path")
         if [ "$theirs" = 0 ] || [ "$theirs" -gt "$own" ]; then
             echo "$file (layer $own) includes $header (layer $theirs)"
             status=1

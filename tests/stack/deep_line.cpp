@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
     // the search writes them and nothing else does.
     std::thread watcher(Watch, game.pos.hash, limit, settle);
     Move best = NULL_MOVE;
-    Negamax(&best, game.pos, MAX_DEPTH, -SCORE_INF, SCORE_INF);
+    SearchState state;
+    Negamax(state, &best, game.pos, MAX_DEPTH, -SCORE_INF, SCORE_INF);
     printf("FAIL: the depth-%u search ended before the watcher could see its deepest line\n", MAX_DEPTH);
     fflush(stdout);
     std::_Exit(1);

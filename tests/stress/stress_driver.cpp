@@ -22,6 +22,7 @@
 #include "move_texts.h"
 #include "position/position.h"
 #include "tables/init.h"
+#include "uci/uci.h"
 
 namespace {
 

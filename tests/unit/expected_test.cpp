@@ -43,7 +43,7 @@ std::vector<Block> ReadExpected() {
 // (speed and time) cut out.
 std::vector<std::string> SearchReply(const Position& pos, uint32_t max_depth) {
     const std::string text = Printed([&](FILE* out) {
-        const Move best = FindBestMove(pos, NO_BUDGET, max_depth, out);
+        const Move best = FindBestMove(pos, NO_BUDGET, max_depth, UCIReportDepth, out);
         fprintf(out, "bestmove %s\n", MoveText(best).c_str());
     });
     const std::regex timing(" nps \\d+| time \\d+");

@@ -151,8 +151,8 @@ TEST(ProtocolTest, AcceptedPositionCommandsSetThePosition) {
     }
 }
 
-// The README quotes the id line and names the archives after the version; both
-// must be the engine's own.
+// The README quotes the id line and names the archives and packages after the
+// version; both must be the engine's own.
 TEST(ProtocolTest, ReadmeQuotesTheEnginesIdAndVersion) {
     std::ifstream in(TARVIK_SOURCE_DIR "/README.md");
     std::stringstream text;
@@ -160,7 +160,7 @@ TEST(ProtocolTest, ReadmeQuotesTheEnginesIdAndVersion) {
     const std::string readme = text.str();
     ASSERT_FALSE(readme.empty());
     EXPECT_NE(readme.find(std::string("< id name ") + ENGINE_ID + "\n"), std::string::npos);
-    const std::regex mentions("tarvik[- ]([0-9][0-9.]*)[- ]");
+    const std::regex mentions("tarvik[-_ ]([0-9][0-9.]*)[-_ ]");
     int count = 0;
     for (auto it = std::sregex_iterator(readme.begin(), readme.end(), mentions); it != std::sregex_iterator(); ++it) {
         EXPECT_EQ((*it)[1].str(), ENGINE_VERSION) << (*it)[0].str();

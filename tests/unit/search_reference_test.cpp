@@ -236,17 +236,18 @@ TEST(SearchReferenceTest, ScoresNodesAndBestMovesMatchAPlainSearch) {
             const int windows[][2] = {{-SCORE_INF, SCORE_INF}, {lo, lo + 1}, {lo, lo + 24 * 50}, {eval - 1, eval + 1}};
             for (const auto& w : windows) {
                 Move best = NULL_MOVE, ref_best = NULL_MOVE;
-                NODES = 0;
+                SearchState state;
                 REF_NODES = 0;
-                const int score = Negamax(&best, pos, depth, w[0], w[1]);
+                const int score = Negamax(state, &best, pos, depth, w[0], w[1]);
                 const int ref_score = RefNegamax(&ref_best, pos, depth, w[0], w[1]);
                 ASSERT_EQ(score, ref_score) << line << " depth " << depth << " window " << w[0] << " " << w[1];
-                ASSERT_EQ(NODES, REF_NODES) << line << " depth " << depth;
+                ASSERT_EQ(state.nodes, REF_NODES) << line << " depth " << depth;
                 ASSERT_EQ(MoveText(best), MoveText(ref_best)) << line << " depth " << depth;
                 if (depth == 1) {
-                    NODES = 0;
-                    ASSERT_EQ(Frontier(pos, w[0], w[1]), ref_score) << line << " window " << w[0] << " " << w[1];
-                    ASSERT_EQ(NODES, REF_NODES) << line;
+                    SearchState frontier;
+                    ASSERT_EQ(Frontier(frontier, pos, w[0], w[1]), ref_score)
+                        << line << " window " << w[0] << " " << w[1];
+                    ASSERT_EQ(frontier.nodes, REF_NODES) << line;
                 }
                 searches++;
             }
@@ -281,9 +282,9 @@ TEST(SearchReferenceTest, CaptureSearchAndFrontierMatchAPlainSearchInEveryWindow
                 Move best = NULL_MOVE;
                 REF_NODES = 0;
                 const int ref = RefNegamax(&best, pos, 1, lo, hi);
-                NODES = 0;
-                ASSERT_EQ(Frontier(pos, lo, hi), ref) << line << " window " << lo << " " << hi;
-                ASSERT_EQ(NODES, REF_NODES) << line;
+                SearchState state;
+                ASSERT_EQ(Frontier(state, pos, lo, hi), ref) << line << " window " << lo << " " << hi;
+                ASSERT_EQ(state.nodes, REF_NODES) << line;
                 frontier_mates += ref == -SCORE_INF;
                 searches++;
             }

@@ -12,33 +12,17 @@
 
 namespace {
 
-// One progress line of FindBestMove.
-struct Progress {
-    int depth = 0;
-    long long score = 0;
-    unsigned nodes = 0;
-    unsigned long long ms = 0;
-    std::string move;
-};
-
 struct SearchRun {
-    std::vector<Progress> lines;
+    std::vector<DepthReport> lines;
     Move best = NULL_MOVE;
 };
 
 SearchRun Search(const Position& pos, uint32_t budget, uint32_t max_depth) {
     SearchRun run;
-    const std::string text = Printed([&](FILE* out) { run.best = FindBestMove(pos, budget, max_depth, out); });
-    for (const std::string& line : Lines(text)) {
-        Progress p;
-        char move[8] = {};
-        EXPECT_EQ(sscanf(line.c_str(), "info depth %d score cp %lld nps %*u nodes %u time %llu pv %5s", &p.depth,
-                         &p.score, &p.nodes, &p.ms, move),
-                  5)
-            << line;
-        p.move = move;
-        run.lines.push_back(p);
-    }
+    const DepthReporter collect = [](const DepthReport& r, void* lines) {
+        static_cast<std::vector<DepthReport>*>(lines)->push_back(r);
+    };
+    run.best = FindBestMove(pos, budget, max_depth, collect, &run.lines);
     return run;
 }
 
@@ -87,7 +71,6 @@ TEST(QuiesceTest, StandPatAndCaptures) {
         apply(next, pos, move_parse(pos, c.move));
         EXPECT_EQ(-Quiesce(next, -SCORE_INF, SCORE_INF), c.value) << c.move;
     }
-    NODES = 77;
     // Stand pat reaching beta ends the node before any capture; below beta it
     // raises alpha, and the captures may then fail high or low.
     const struct {
@@ -97,7 +80,6 @@ TEST(QuiesceTest, StandPatAndCaptures) {
         {-5000, -1000, -1000},          {30000, 40000, 30000},      {-5000, 22532, 22532},
     };
     for (const auto& w : windows) EXPECT_EQ(Quiesce(pos, w.alpha, w.beta), w.expected) << w.alpha << " " << w.beta;
-    EXPECT_EQ(NODES, 77u);
 }
 
 // The capture generator has no attack map, so a king may take a piece that
@@ -135,7 +117,8 @@ TEST(NegamaxTest, FailHardAtEveryDepth) {
         for (uint32_t depth = 1; depth <= 3; depth++) {
             ExpectFailHard(fen, [&](int alpha, int beta) {
                 Move best = NULL_MOVE;
-                return Negamax(&best, pos, depth, alpha, beta);
+                SearchState state;
+                return Negamax(state, &best, pos, depth, alpha, beta);
             });
         }
     }
@@ -147,10 +130,10 @@ TEST(NegamaxTest, DepthZeroIsQuiesce) {
         Position pos = FenPosition(pos_history, fen);
         for (int alpha : {-SCORE_INF, -300, 0, 500}) {
             Move best = SENTINEL;
-            NODES = 5;
-            EXPECT_EQ(Negamax(&best, pos, 0, alpha, alpha + 400), Quiesce(pos, alpha, alpha + 400)) << fen;
+            SearchState state;
+            EXPECT_EQ(Negamax(state, &best, pos, 0, alpha, alpha + 400), Quiesce(pos, alpha, alpha + 400)) << fen;
             EXPECT_EQ(best, SENTINEL);
-            EXPECT_EQ(NODES, 5u);
+            EXPECT_EQ(state.nodes, 0u);
         }
     }
 }
@@ -160,9 +143,9 @@ TEST(NegamaxTest, DepthOneCountsOneNode) {
         History pos_history;
         Position pos = FenPosition(pos_history, fen);
         Move best = NULL_MOVE;
-        NODES = 0;
-        Negamax(&best, pos, 1, -SCORE_INF, SCORE_INF);
-        EXPECT_EQ(NODES, 1u) << fen;
+        SearchState state;
+        Negamax(state, &best, pos, 1, -SCORE_INF, SCORE_INF);
+        EXPECT_EQ(state.nodes, 1u) << fen;
         EXPECT_NE(best, NULL_MOVE) << fen;
     }
 }
@@ -193,18 +176,18 @@ TEST(NegamaxTest, TerminalNodesAndRoots) {
         Position pos = GamePosition(pos_history, c.fen, c.moves);
         for (uint32_t depth = 1; depth <= 3; depth++) {
             Move best = SENTINEL;
-            NODES = 0;
-            EXPECT_EQ(Negamax(&best, pos, depth, 100, 200), c.score) << "depth " << depth;
-            EXPECT_EQ(NODES, c.nodes);
+            SearchState state;
+            EXPECT_EQ(Negamax(state, &best, pos, depth, 100, 200), c.score) << "depth " << depth;
+            EXPECT_EQ(state.nodes, c.nodes);
             EXPECT_EQ(best, SENTINEL);
         }
         const SearchRun run = Search(pos, NO_BUDGET, MAX_DEPTH);
         ASSERT_EQ(run.lines.size(), c.depths);
         for (size_t i = 0; i < run.lines.size(); i++) {
-            EXPECT_EQ(run.lines[i].depth, int(i + 1));
+            EXPECT_EQ(run.lines[i].depth, i + 1);
             EXPECT_EQ(run.lines[i].score, c.score);
             EXPECT_EQ(run.lines[i].nodes, c.nodes);
-            EXPECT_EQ(run.lines[i].move, c.best);
+            EXPECT_EQ(MoveText(run.lines[i].best), c.best);
         }
         EXPECT_EQ(MoveText(run.best), c.best);
     }
@@ -219,13 +202,11 @@ TEST(NegamaxTest, SecondOccurrenceIsSearched) {
     History again_history;
     Position again = GamePosition(again_history, START_FEN, "g1f3 g8f6 f3g1 f6g8");
     Move best_start = NULL_MOVE, best_again = NULL_MOVE;
-    NODES = 0;
-    const int score = Negamax(&best_start, start, 3, -SCORE_INF, SCORE_INF);
-    const uint32_t nodes = NODES;
-    NODES = 0;
-    EXPECT_EQ(Negamax(&best_again, again, 3, -SCORE_INF, SCORE_INF), score);
+    SearchState first, second;
+    const int score = Negamax(first, &best_start, start, 3, -SCORE_INF, SCORE_INF);
+    EXPECT_EQ(Negamax(second, &best_again, again, 3, -SCORE_INF, SCORE_INF), score);
     EXPECT_NE(score, 0);
-    EXPECT_EQ(NODES, nodes);
+    EXPECT_EQ(second.nodes, first.nodes);
     EXPECT_EQ(best_again, best_start);
 }
 
@@ -233,15 +214,16 @@ TEST(NegamaxTest, MateInOneNeedsDepthTwo) {
     History pos_history;
     Position pos = FenPosition(pos_history, "7k/8/6K1/8/8/8/8/1Q6 w - - 0 1");
     Move best = NULL_MOVE;
-    EXPECT_LT(Negamax(&best, pos, 1, -SCORE_INF, SCORE_INF), SCORE_INF);  // the leaf does not see the mate
-    EXPECT_EQ(Negamax(&best, pos, 2, -SCORE_INF, SCORE_INF), SCORE_INF);
+    SearchState state;
+    EXPECT_LT(Negamax(state, &best, pos, 1, -SCORE_INF, SCORE_INF), SCORE_INF);  // the leaf does not see the mate
+    EXPECT_EQ(Negamax(state, &best, pos, 2, -SCORE_INF, SCORE_INF), SCORE_INF);
     EXPECT_EQ(MoveText(best), "b1b8");
 
     const SearchRun run = Search(pos, NO_BUDGET, 6);  // bounded in case the mate does not stop it
     ASSERT_EQ(run.lines.size(), 2u);                  // a mate score ends the deepening
     EXPECT_LT(run.lines[0].score, SCORE_INF);
     EXPECT_EQ(run.lines[1].score, SCORE_INF);
-    EXPECT_EQ(run.lines[1].move, "b1b8");
+    EXPECT_EQ(MoveText(run.lines[1].best), "b1b8");
     EXPECT_EQ(MoveText(run.best), "b1b8");
 }
 
@@ -268,8 +250,8 @@ TEST(FindBestMoveTest, ForcedMateAgainstTheRootKeepsThePreviousMove) {
     ASSERT_EQ(run.lines.size(), 3u);
     EXPECT_GT(run.lines[1].score, -SCORE_INF);
     EXPECT_EQ(run.lines[2].score, -SCORE_INF);
-    EXPECT_EQ(run.lines[1].move, "h8g8");
-    EXPECT_EQ(run.lines[2].move, "h8g8");
+    EXPECT_EQ(MoveText(run.lines[1].best), "h8g8");
+    EXPECT_EQ(MoveText(run.lines[2].best), "h8g8");
     EXPECT_EQ(MoveText(run.best), "h8g8");
 }
 
@@ -283,7 +265,7 @@ TEST(FindBestMoveTest, StopsAfterTheFirstDepthOverTheThreshold) {
         ASSERT_FALSE(run.lines.empty());
         for (size_t i = 0; i + 1 < run.lines.size(); i++) EXPECT_LE(run.lines[i].ms, budget / 20) << budget;
         EXPECT_GT(run.lines.back().ms, budget / 20) << budget;
-        EXPECT_EQ(MoveText(run.best), run.lines.back().move);
+        EXPECT_EQ(run.best, run.lines.back().best);
     }
 }
 
@@ -301,7 +283,7 @@ TEST(FindBestMoveTest, LeavesTheRootAndItsHistoryAlone) {
     for (size_t i = 0; i < first.lines.size(); i++) {
         EXPECT_EQ(again.lines[i].score, first.lines[i].score);
         EXPECT_EQ(again.lines[i].nodes, first.lines[i].nodes);
-        EXPECT_EQ(again.lines[i].move, first.lines[i].move);
+        EXPECT_EQ(again.lines[i].best, first.lines[i].best);
     }
 }
 

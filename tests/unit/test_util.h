@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <initializer_list>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "child_process.h"
 #include "move_texts.h"
 #include "position/position.h"
+#include "uci/uci.h"
 
 // Openings rich in castling, en passant, promotions and pins, for random games.
 inline const char* const RICH_OPENINGS[] = {
@@ -49,6 +51,7 @@ inline BB Set(std::initializer_list<Square> squares) {
 
 struct ProcessResult {
     std::string out;
+    std::string err;  // its standard error, when RunProgram was asked to keep it
     // The exit status; 128 + the signal's number when a signal ended the
     // program (137: killed at the time limit); -1 when it was not started.
     int status = -1;
@@ -57,14 +60,19 @@ struct ProcessResult {
 // Runs one of the built programs (args: words separated by spaces) with input
 // on its standard input, then end of file, and kills it when it has not ended
 // within timeout_seconds; the output is everything it printed until then.
+// With keep_err its standard error is kept in err instead of passed through.
 inline ProcessResult RunProgram(const std::string& program, const std::string& args, const std::string& input,
-                                int timeout_seconds = 60) {
+                                int timeout_seconds = 60, bool keep_err = false) {
     std::vector<std::string> argv = {TARVIK_BIN_DIR "/" + program};
     std::istringstream words(args);
     for (std::string word; words >> word;) argv.push_back(word);
     ProcessResult result;
     ChildProcess child;
-    if (!StartChild(child, argv)) return result;
+    FILE* err = keep_err ? tmpfile() : nullptr;
+    if (!StartChild(child, argv, err ? fileno(err) : -1)) {
+        if (err) fclose(err);
+        return result;
+    }
     const ChildClock::time_point deadline = ChildDeadline(timeout_seconds * 1000);
     SendText(child, input, MsUntil(deadline));  // a program may stop reading early
     CloseInput(child);
@@ -74,6 +82,12 @@ inline ProcessResult RunProgram(const std::string& program, const std::string& a
         ReadToEnd(child, result.out, DYING_MS);
     }
     result.status = WaitChild(child, MsUntil(deadline));
+    if (err) {
+        rewind(err);
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, err)) > 0;) result.err.append(buf, n);
+        fclose(err);
+    }
     return result;
 }
 
