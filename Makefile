@@ -125,3 +125,31 @@ deb:
 
 check-deb: deb
 	tools/check_deb.sh
+
+# WebAssembly (Debian's emscripten): build/wasm/tarvik.js + tarvik.wasm, the
+# engine under Node (`node build/wasm/tarvik.js` speaks UCI like tarvik), the
+# Node programs tarvik-perft.js and tarvik-bench.js, and tarvik-worker.js, the
+# engine as a Web Worker.
+WASM_BUILD ?= build/wasm
+.PHONY: wasm web test-web
+
+wasm:
+	@tools/need_packages.sh emscripten emcc emscripten
+	cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/emscripten.cmake
+	cmake --build $(WASM_BUILD) -j$(JOBS)
+
+# The play page (web/, its libraries pinned by web/package-lock.json) built
+# around tarvik-worker.js into dist/web/; test-web plays it in headless
+# chromium (Debian's, driven by puppeteer-core) from a server on 127.0.0.1 and
+# from file://, keeping screenshots in build/web-test/, after the page's own
+# logic under Node (web/test/units.mjs).
+web: wasm
+	@tools/need_packages.sh npm npm npm
+	cd web && npm ci --no-audit --no-fund --loglevel=error
+	node web/build.mjs $(WASM_BUILD)/tarvik-worker.js dist/web
+
+test-web: web
+	@tools/need_packages.sh chromium /usr/bin/chromium chromium
+	cd web && node --test test/units.mjs
+	node web/test/browser.mjs dist/web build/web-test

@@ -1,11 +1,12 @@
 #!/bin/bash
 # Checks one release target's programs under an emulator:
 #   tools/check_target.sh TARGET BIN_DIR DEEPLINE REFERENCE
-# TARGET is linux-x86_64, linux-arm64 or windows-x86_64; BIN_DIR holds the
-# unpacked archive's programs; DEEPLINE is the target's stack check program;
+# TARGET is linux-x86_64, linux-arm64, windows-x86_64 or wasm; BIN_DIR holds the
+# unpacked archive's programs (for wasm, the .js programs run under Node); DEEPLINE is the target's stack check program;
 # REFERENCE is the native engine whose UCI transcript the target must match.
 # Checks: the perft suites (capped), the bench signature, every result of
-# tests/data/expected.txt, the transcript, and the deepest search line.
+# tests/data/expected.txt, the transcript, the handshake over an open pipe,
+# and the deepest search line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1 bin=$2 deepline=$3 reference=$4
@@ -37,6 +38,11 @@ windows-x86_64)
     export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
     run=(/usr/lib/wine/wine64)
     ;;
+wasm)
+    tools/need_packages.sh "Node" node nodejs
+    exe=.js
+    run=(node)
+    ;;
 *)
     echo "tarvik: unknown target $target" >&2
     exit 2
@@ -67,8 +73,25 @@ for suite in standard suite; do
 done
 
 # 2. Bench signature.
-signature=$(program "$bin/tarvik-bench$exe" | grep '^Nodes searched:' || true)
+bench=$(program "$bin/tarvik-bench$exe" || true)
+signature=$(grep '^Nodes searched:' <<<"$bench" || true)
 [ "$signature" = "Nodes searched: $BENCH_NODES" ] || fail "bench: '$signature', expected 'Nodes searched: $BENCH_NODES'"
+# WebAssembly runs on this very processor, so its speed is worth comparing
+# with the native bench's: three runs of each, taken in turns, the fastest of
+# each counted, since other work on the machine only ever slows a run down.
+if [ "$target" = wasm ]; then
+    speed() { sed -n 's/^Nodes\/second: //p'; }
+    wasm_nps=$(speed <<<"$bench") native_nps=0
+    for round in 1 2 3; do
+        nps=$("$(dirname "$reference")/tarvik-bench" | speed)
+        [ "${nps:-0}" -gt "$native_nps" ] && native_nps=$nps
+        [ "$round" = 3 ] && break
+        nps=$(program "$bin/tarvik-bench$exe" | speed)
+        [ "${nps:-0}" -gt "${wasm_nps:-0}" ] && wasm_nps=$nps
+    done
+    awk -v w="${wasm_nps:-0}" -v n="$native_nps" \
+        'BEGIN { printf "[wasm] bench speed: %d nodes/s under Node, %d native: %.2f of native\n", w, n, n ? w / n : 0 }'
+fi
 
 # 3. Expected search results: each block's position searched to the depth of
 #    its last progress line, compared without times and speeds.
@@ -118,7 +141,26 @@ for out in "$work/transcript.$target" "$work/transcript-crlf.$target"; do
 done
 grep -q '^uciok$' "$work/transcript.native" || fail "the native transcript has no handshake"
 
-# 5. The deepest search line on the main thread's stack.
+# 5. A GUI keeps the engine's input open and waits for each answer: the
+#    handshake must come while no more input has arrived.
+awaits() {
+    local want=$1 line
+    while IFS= read -r -t 60 line <&"${ENGINE[0]}"; do
+        [ "${line%$'\r'}" = "$want" ] && return 0
+    done
+    return 1
+}
+coproc ENGINE { "${run[@]}" "$bin/tarvik$exe" 2>>"$work/stderr.log"; }
+echo uci >&"${ENGINE[1]}"
+awaits uciok || fail "no uciok while the input stays open"
+echo isready >&"${ENGINE[1]}"
+awaits readyok || fail "no readyok while the input stays open"
+echo quit >&"${ENGINE[1]}"
+engine_pid=$ENGINE_PID
+eval "exec ${ENGINE[1]}>&-"
+wait "$engine_pid" || fail "the engine did not end cleanly on quit"
+
+# 6. The deepest search line on the main thread's stack.
 deep=$(program "$deepline" | tail -n 1) || true
 [ "$deep" = "stack ok" ] || fail "deep search line: ${deep:-crashed}"
 
@@ -126,4 +168,4 @@ if [ "$failures" -ne 0 ]; then
     echo "[$target] $failures check(s) failed; emulator messages in $work/stderr.log"
     exit 1
 fi
-echo "[$target] perft, bench signature, $blocks expected results, transcript and deep line ok ($((SECONDS - start)) s)"
+echo "[$target] perft, bench signature, $blocks expected results, transcript, live handshake and deep line ok ($((SECONDS - start)) s)"

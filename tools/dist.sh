@@ -1,11 +1,12 @@
 #!/bin/bash
 # Builds the release archives for every target into dist/:
 #   tarvik-VERSION-linux-x86_64.tar.gz, tarvik-VERSION-linux-arm64.tar.gz,
-#   tarvik-VERSION-windows-x86_64.zip and SHA256SUMS.
+#   tarvik-VERSION-windows-x86_64.zip, tarvik-VERSION-wasm.zip and SHA256SUMS,
+# and the play page in dist/web/.
 # Static Release builds for the baseline processor of each architecture;
 # missing cross compilers are installed from Debian when running as root.
 # With --check, each archive is then unpacked and its programs checked
-# (tools/check_target.sh) under qemu-x86_64, qemu-aarch64 or wine64.
+# (tools/check_target.sh) under qemu-x86_64, qemu-aarch64, wine64 or Node.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
@@ -20,6 +21,8 @@ tools/need_packages.sh "the archive tool zip" zip zip
 tools/need_packages.sh "the Linux x86-64 compiler" g++ g++
 tools/need_packages.sh "the Windows cross compiler" x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64 mingw-w64
 tools/need_packages.sh "the ARM64 cross compiler" aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
+tools/need_packages.sh "emscripten" emcc emscripten
+tools/need_packages.sh "npm" npm npm
 [ "$check" = 0 ] || tools/need_packages.sh "the archive tool unzip" unzip unzip
 
 # Archive entries get the last commit's time and no owner, so the same commit
@@ -27,7 +30,8 @@ tools/need_packages.sh "the ARM64 cross compiler" aarch64-linux-gnu-g++ g++-aarc
 stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 # strip rewrites a Windows program's header with this time instead of now.
 export SOURCE_DATE_EPOCH=$stamp
-mkdir -p dist
+# The configure logs go to build/, which a fresh clone does not have yet.
+mkdir -p dist build
 rm -f dist/SHA256SUMS
 
 build_target() {
@@ -63,12 +67,37 @@ build_target() {
     fi
 }
 
+# WebAssembly: the Node programs, the worker, and the page built around it
+# (web/, its libraries pinned by web/package-lock.json) into dist/web/.
+build_wasm() {
+    local build=build/dist-wasm stage=dist/tarvik-$version-wasm start=$SECONDS
+    echo "== wasm"
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/emscripten.cmake" >"$build.configure.log" 2>&1 ||
+        { cat "$build.configure.log"; return 1; }
+    cmake --build "$build" -j"$JOBS"
+    (cd web && npm ci --no-audit --no-fund --loglevel=error)
+    node web/build.mjs "$build/tarvik-worker.js" dist/web
+    rm -rf "$stage"
+    mkdir -p "$stage"
+    cp "$build/tarvik.js" "$build/tarvik.wasm" "$build/tarvik-perft.js" "$build/tarvik-bench.js" \
+        "$build/tarvik-worker.js" README.md LICENSE dist/web/THIRD_PARTY_NOTICES.txt "$stage/"
+    cp -r dist/web "$stage/web"
+    find "$stage" -exec touch -h -d "@$stamp" {} +
+    local name
+    name=$(basename "$stage")
+    rm -f "dist/$name.zip"
+    (cd dist && find "$name" | LC_ALL=C sort | zip -qX "$name.zip" -@)
+    echo "== wasm: programs, page and archive in $((SECONDS - start)) s"
+}
+
 build_target linux-x86_64 ""
 build_target linux-arm64 aarch64-linux-gnu
 build_target windows-x86_64 mingw-w64-x86_64
+build_wasm
 
 (cd dist && sha256sum "tarvik-$version-linux-x86_64.tar.gz" "tarvik-$version-linux-arm64.tar.gz" \
-    "tarvik-$version-windows-x86_64.zip" >SHA256SUMS)
+    "tarvik-$version-windows-x86_64.zip" "tarvik-$version-wasm.zip" >SHA256SUMS)
 echo "== dist/"
 cat dist/SHA256SUMS
 
@@ -78,11 +107,14 @@ cat dist/SHA256SUMS
 (cd dist && sha256sum -c --quiet SHA256SUMS)
 reference=build/dist-linux-x86_64/tarvik
 status=0
-for target in linux-x86_64 linux-arm64 windows-x86_64; do
+for target in linux-x86_64 linux-arm64 windows-x86_64 wasm; do
     unpacked=build/unpacked-$target
     rm -rf "$unpacked"
     mkdir -p "$unpacked"
-    if [ "$target" = windows-x86_64 ]; then
+    if [ "$target" = wasm ]; then
+        unzip -q "dist/tarvik-$version-$target.zip" -d "$unpacked"
+        deepline=build/dist-$target/tarvik-deepline.js
+    elif [ "$target" = windows-x86_64 ]; then
         unzip -q "dist/tarvik-$version-$target.zip" -d "$unpacked"
         deepline=build/dist-$target/tarvik-deepline.exe
     else

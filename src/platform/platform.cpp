@@ -1,5 +1,5 @@
 // The system-specific parts behind platform.h: the only place that tells
-// Windows from POSIX.
+// Windows, WebAssembly and POSIX apart.
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <sys/resource.h>
 #endif
 
@@ -19,6 +19,14 @@
 // the command reader cuts the "\r" as it does on Linux. Standard output stays
 // in text mode, writing "\n" as the "\r\n" Windows GUIs expect.
 void PlatformInit() { _setmode(_fileno(stdin), _O_BINARY); }
+
+#elif defined(__EMSCRIPTEN__)
+
+// The stack was fixed at link time (cmake/wasm.cmake). Standard input is read
+// a byte at a time: the runtime fills a buffered read to its full size, and
+// its stdin device (web/engine/node_io.js) blocks until more input arrives, so
+// a GUI's "uci" would go unanswered while the GUI waits for the reply.
+void PlatformInit() { setvbuf(stdin, nullptr, _IONBF, 0); }
 
 #else
 

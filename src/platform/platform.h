@@ -9,7 +9,8 @@
 // and a child position, come to about 1.5 MB. Linux grows the main thread's
 // stack on demand up to its limit, which PlatformInit raises this far; Windows
 // fixes the main thread's stack at link time, so the build reserves the same
-// figure there. CMakeLists.txt sets it (TARVIK_STACK_BYTES) for both.
+// figure there, as does WebAssembly. CMakeLists.txt sets it
+// (TARVIK_STACK_BYTES) for all three.
 constexpr size_t SEARCH_STACK_BYTES = TARVIK_STACK_BYTES;
 
 // Call first in main, before any output or search: makes room for the

@@ -1,0 +1,117 @@
+// The page's own logic without a browser: reading the engine's lines, the
+// scores shown, FEN checks and the "position" command of long games.
+//   node --test test/units.mjs
+import assert from 'node:assert/strict';
+import test from 'node:test';
+import { Chess } from 'chess.js';
+import { checkFen, createGame } from '../src/game.js';
+import { formatClock } from '../src/clock.js';
+import { formatScore, parseBestMove, parseInfo } from '../src/uci.js';
+
+test('scores are pawns from the player side, mate at the extremes', () => {
+  for (const [cp, toMove, player, shown] of [
+    [864, 'w', 'w', '+0.36'],
+    [864, 'b', 'w', '-0.36'],
+    [-2400, 'b', 'b', '-1.00'],
+    [0, 'w', 'b', '0.00'],
+    [2147483647, 'w', 'w', '+mate'],
+    [2147483647, 'b', 'w', '-mate'],
+    [-2147483647, 'w', 'w', '-mate'],
+    [-2147483647, 'w', 'b', '+mate'],
+  ])
+    assert.equal(formatScore(cp, toMove, player), shown, `${cp} ${toMove} ${player}`);
+});
+
+test('info and bestmove lines are read as the engine writes them', () => {
+  assert.deepEqual(parseInfo('info depth 6 score cp -192 nps 1473521 nodes 293107 time 198 pv b1c3'), {
+    depth: 6,
+    cp: -192,
+    nps: 1473521,
+    nodes: 293107,
+    time: 198,
+    pv: ['b1c3'],
+  });
+  assert.equal(parseInfo('info string hello'), null);
+  assert.equal(parseInfo('id name tarvik 19'), null);
+  assert.deepEqual(parseBestMove('bestmove e7e8q'), { from: 'e7', to: 'e8', promotion: 'q' });
+  assert.deepEqual(parseBestMove('bestmove g1f3\r'), { from: 'g1', to: 'f3', promotion: undefined });
+  for (const bad of ['bestmove 0000', 'bestmove', 'bestmove e2e9', 'bestmove e7e8k', 'info depth 1']) assert.equal(parseBestMove(bad), null, bad);
+});
+
+test('clocks read as minutes and seconds, tenths under ten seconds', () => {
+  for (const [ms, shown] of [
+    [180000, '3:00'],
+    [83999, '1:23'],
+    [10000, '0:10'],
+    [9999, '9.9'],
+    [-5, '0.0'],
+  ])
+    assert.equal(formatClock(ms), shown);
+});
+
+test('FEN text the engine would refuse is refused with a message', () => {
+  for (const good of ['8/P7/8/8/8/8/6kp/K7 w - -', '  rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1 '])
+    assert.ok(checkFen(good).fen, good);
+  assert.equal(checkFen('8/P7/8/8/8/8/6kp/K7 w - -').fen, '8/P7/8/8/8/8/6kp/K7 w - - 0 1');
+  for (const bad of [
+    '',
+    'rnbqkbnr/pppppppp/8/8 w KQkq',
+    'k6R/8/8/8/8/8/8/K7 w - - 0 1',
+    'kk6/8/8/8/8/8/8/K7 w - - 0 1',
+    '8/8/8/8/8/8/8/8 w - - 0 1',
+    'P3k3/8/8/8/8/8/8/4K3 w - - 0 1',
+    'qqqqkqqq/qqqqqqqq/qqqqqqqq/8/8/8/8/4K3 w - - 0 1',
+    'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 extra',
+  ]) {
+    const verdict = checkFen(bad);
+    assert.ok(verdict.error && !verdict.fen, `accepted: ${bad}`);
+  }
+});
+
+test('a game too long for one command line restarts at its last irreversible move', () => {
+  const game = createGame();
+  game.reset();
+  assert.equal(game.positionCommand(), 'position startpos');
+  // A fixed pseudo-random game that prefers quiet piece moves.
+  let seed = 7;
+  const random = (n) => (seed = (seed * 1103515245 + 12345) % 2147483648) % n;
+  while (game.plies() < 120 && !game.ending) {
+    const moves = game.chess.moves({ verbose: true });
+    const quiet = moves.filter((m) => m.piece !== 'p' && !m.captured);
+    const pool = quiet.length && random(4) ? quiet : moves;
+    const m = pool[random(pool.length)];
+    game.play({ from: m.from, to: m.to, promotion: m.promotion });
+  }
+  const full = game.positionCommand();
+  assert.ok(full.startsWith('position startpos moves ') && full.length > 400, full);
+  const command = game.positionCommand(200);
+  assert.ok(command.length <= 200, `${command.length} characters`);
+  const [, fen, list] = /^position fen (.*?)(?: moves (.*))?$/.exec(command);
+  // The command reaches the game's position, and from the last capture or
+  // pawn move on, so every position that could recur is in it.
+  const replay = new Chess(fen);
+  const tail = (list || '').split(' ').filter(Boolean);
+  for (const m of tail) {
+    const made = replay.move({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
+    assert.ok(made.piece !== 'p' && !made.captured, `${m} is irreversible`);
+  }
+  assert.equal(replay.fen(), game.fen());
+  const history = game.history();
+  const last = history[history.length - tail.length - 1];
+  assert.ok(last.piece === 'p' || last.captured, `the command starts after ${last.san}`);
+});
+
+test('the PGN carries the result and replays to the board', () => {
+  const game = createGame();
+  game.reset();
+  for (const m of ['f2f3', 'e7e5', 'g2g4', 'd8h4']) game.play({ from: m.slice(0, 2), to: m.slice(2, 4) });
+  assert.equal(game.ending.result, '0-1');
+  assert.equal(game.play({ from: 'a2', to: 'a3' }), null);
+  const pgn = game.pgn({ Event: 'test', TimeControl: '60+0' });
+  assert.match(pgn, /\[Result "0-1"\]/);
+  assert.match(pgn, /\[TimeControl "60\+0"\]/);
+  assert.match(pgn, /Qh4# 0-1$/);
+  const replay = new Chess();
+  replay.loadPgn(pgn);
+  assert.equal(replay.fen(), game.fen());
+});
