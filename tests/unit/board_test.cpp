@@ -1,5 +1,6 @@
 // Tests of the board vocabulary: bit primitives, square and character
 // conversions, square names, and the move word with its text forms.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,26 +60,26 @@ TEST(UtilityTest, SquareArithmetic) {
 // Every character outside a reader's list must come back as "not mine": the
 // FEN and move readers refuse text on that answer.
 TEST(UtilityTest, CharacterReadersAcceptOnlyTheirCharacters) {
+    const std::map<char, File> files = {
+        {'a', FILE_A}, {'b', FILE_B}, {'c', FILE_C}, {'d', FILE_D}, {'e', FILE_E}, {'f', FILE_F},
+        {'g', FILE_G}, {'h', FILE_H}, {'A', FILE_A}, {'B', FILE_B}, {'C', FILE_C}, {'D', FILE_D},
+        {'E', FILE_E}, {'F', FILE_F}, {'G', FILE_G}, {'H', FILE_H},
+    };
+    const std::map<char, Rank> ranks = {
+        {'1', RANK_1}, {'2', RANK_2}, {'3', RANK_3}, {'4', RANK_4},
+        {'5', RANK_5}, {'6', RANK_6}, {'7', RANK_7}, {'8', RANK_8},
+    };
+    const std::map<char, PieceType> pieces = {
+        {'p', PAWN}, {'n', KNIGHT}, {'b', BISHOP}, {'r', ROOK}, {'q', QUEEN}, {'k', KING},
+        {'P', PAWN}, {'N', KNIGHT}, {'B', BISHOP}, {'R', ROOK}, {'Q', QUEEN}, {'K', KING},
+    };
     for (int c = 1; c < 256; c++) {
         const char ch = char(c);
-        File f = NO_FILE;
-        if (ch >= 'a' && ch <= 'h') f = File(ch - 'a');
-        if (ch >= 'A' && ch <= 'H') f = File(ch - 'A');
-        EXPECT_EQ(sq_filec(ch), f) << "char " << c;
-
-        const Rank r = (ch >= '1' && ch <= '8') ? Rank(ch - '1') : NO_RANK;
-        EXPECT_EQ(sq_rankc(ch), r) << "char " << c;
-
-        PieceType t = NO_PIECE;
-        for (uint32_t k = PAWN; k <= KING; k++)
-            if (ch == PIECE_CHARS[k] || ch == PIECE_CHARS[k] - 'a' + 'A') t = PieceType(k);
-        EXPECT_EQ(piece_from(ch), t) << "char " << c;
+        EXPECT_EQ(sq_filec(ch), files.count(ch) ? files.at(ch) : NO_FILE) << "char " << c;
+        EXPECT_EQ(sq_rankc(ch), ranks.count(ch) ? ranks.at(ch) : NO_RANK) << "char " << c;
+        EXPECT_EQ(piece_from(ch), pieces.count(ch) ? pieces.at(ch) : NO_PIECE) << "char " << c;
     }
-    // The table above leans on PIECE_CHARS; pin it independently.
     EXPECT_STREQ(PIECE_CHARS, "pnbrqk");
-    EXPECT_EQ(piece_from('K'), KING);
-    EXPECT_EQ(piece_from('n'), KNIGHT);
-    EXPECT_EQ(piece_from('P'), PAWN);
 }
 
 TEST(UtilityTest, SquareNames) {
@@ -103,17 +104,40 @@ TEST(MoveTest, EncodingAndAccessors) {
     EXPECT_EQ(move_capture(m), 0u);
     EXPECT_FALSE(move_is_promotion(m));
 
-    // Every flag round-trips; capture and promotion bits follow the layout.
-    for (uint32_t flag = 0; flag < 16; flag++) {
-        if (flag == 6 || flag == 7) continue;
-        const Move w = move_make(H7, G8, flag);
+    // Every flag of h7g8: origin in bits 0-5 (h7 = 55), target in bits 6-11
+    // (g8 = 62), the flag in bits 12-15; capture is bit 14, promotion bit 15.
+    const struct {
+        uint32_t flag;
+        Move word;
+        uint32_t capture;
+        bool promotion;
+        PieceType promoted;
+    } flags[] = {
+        {QUIET, 0x0FB7, 0, false, NO_PIECE},
+        {DOUBLE_PUSH, 0x1FB7, 0, false, NO_PIECE},
+        {KING_CASTLE, 0x2FB7, 0, false, NO_PIECE},
+        {QUEEN_CASTLE, 0x3FB7, 0, false, NO_PIECE},
+        {CAPTURE, 0x4FB7, 1, false, NO_PIECE},
+        {EP_CAPTURE, 0x5FB7, 1, false, NO_PIECE},
+        {KNIGHT_PROMOTION, 0x8FB7, 0, true, KNIGHT},
+        {BISHOP_PROMOTION, 0x9FB7, 0, true, BISHOP},
+        {ROOK_PROMOTION, 0xAFB7, 0, true, ROOK},
+        {QUEEN_PROMOTION, 0xBFB7, 0, true, QUEEN},
+        {KNIGHT_PROMOTION_CAPTURE, 0xCFB7, 1, true, KNIGHT},
+        {BISHOP_PROMOTION_CAPTURE, 0xDFB7, 1, true, BISHOP},
+        {ROOK_PROMOTION_CAPTURE, 0xEFB7, 1, true, ROOK},
+        {QUEEN_PROMOTION_CAPTURE, 0xFFB7, 1, true, QUEEN},
+    };
+    for (const auto& f : flags) {
+        const Move w = move_make(H7, G8, f.flag);
+        EXPECT_EQ(w, f.word) << f.flag;
         EXPECT_EQ(move_from(w), H7);
         EXPECT_EQ(move_to(w), G8);
-        EXPECT_EQ(move_type(w), flag);
-        EXPECT_EQ(move_capture(w), (flag >> 2) & 1) << flag;
-        EXPECT_EQ(move_is_promotion(w), flag >= 8) << flag;
-        if (flag >= 8) {
-            EXPECT_EQ(move_promote(w), PieceType(KNIGHT + (flag & 3))) << flag;
+        EXPECT_EQ(move_type(w), f.flag);
+        EXPECT_EQ(move_capture(w), f.capture) << f.flag;
+        EXPECT_EQ(move_is_promotion(w), f.promotion) << f.flag;
+        if (f.promotion) {
+            EXPECT_EQ(move_promote(w), f.promoted) << f.flag;
         }
     }
 }

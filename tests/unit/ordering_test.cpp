@@ -19,12 +19,14 @@ std::vector<Move> TriedOrder(std::vector<Move> moves, std::vector<uint32_t> scor
 }
 
 TEST(MvvLvaTest, VictimDecidesAttackerBreaksTies) {
-    for (uint32_t attacker = PAWN; attacker <= KING; attacker++) {
-        for (uint32_t victim = PAWN; victim <= QUEEN; victim++)
-            EXPECT_EQ(MVVALVA_VALUES[attacker][victim], 10 * (victim + 1) + (5 - attacker)) << attacker << victim;
-        EXPECT_EQ(MVVALVA_VALUES[attacker][KING], 0u) << attacker;
-        EXPECT_EQ(MVVALVA_VALUES[attacker][NO_PIECE], 0u) << attacker;
-    }
+    // Rows by attacker, columns by victim: pawn to king, then no piece.
+    const uint32_t expected[6][7] = {
+        {15, 25, 35, 45, 55, 0, 0}, {14, 24, 34, 44, 54, 0, 0}, {13, 23, 33, 43, 53, 0, 0},
+        {12, 22, 32, 42, 52, 0, 0}, {11, 21, 31, 41, 51, 0, 0}, {10, 20, 30, 40, 50, 0, 0},
+    };
+    for (uint32_t attacker = PAWN; attacker <= KING; attacker++)
+        for (uint32_t victim = PAWN; victim <= NO_PIECE; victim++)
+            EXPECT_EQ(MVVALVA_VALUES[attacker][victim], expected[attacker][victim]) << attacker << victim;
     // The orderings the search relies on, spelled out.
     EXPECT_GT(MVVALVA_VALUES[PAWN][QUEEN], MVVALVA_VALUES[KNIGHT][QUEEN]);
     EXPECT_GT(MVVALVA_VALUES[KING][QUEEN], MVVALVA_VALUES[PAWN][ROOK]);
