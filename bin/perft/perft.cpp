@@ -18,7 +18,7 @@
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since) {
+double seconds_since(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
@@ -66,7 +66,7 @@ int RunDepth(int depth, const char* fen, bool divide) {
     } else {
         total = Perft(pos, depth);
     }
-    const double secs = Seconds(start);
+    const double secs = seconds_since(start);
     printf("Nodes: %" PRIu64 "\nTime: %.3f s\nNodes/second: %.0f\n", total, secs,
            secs > 0 ? double(total) / secs : 0.0);
     return 0;
@@ -118,7 +118,7 @@ int RunEpd(const char* path, uint64_t max_nodes) {
         fprintf(stderr, "tarvik-perft: cannot read %s: %s\n", path, strerror(read_error));
         return 2;
     }
-    const double secs = Seconds(start);
+    const double secs = seconds_since(start);
     printf("Nodes: %" PRIu64 " in %.3f s (%.0f nodes/second)\n", total, secs, secs > 0 ? double(total) / secs : 0.0);
     printf("%d passed, %d failed\n", passed, failed);
     return failed ? 1 : 0;

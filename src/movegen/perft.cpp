@@ -16,7 +16,7 @@ constexpr uint32_t CASTLING_RIGHT[2] = {CASTLE_KING_SIDE, CASTLE_QUEEN_SIDE};
 // no instruction for it, and there the builtin becomes a library call; adding
 // bit fields in registers is about twice as fast. Where the instruction is
 // enabled, the compiler recognises this form and emits it.
-inline uint32_t Population(BB bb) {
+inline uint32_t population(BB bb) {
     bb -= (bb >> 1) & 0x5555555555555555ULL;
     bb = (bb & 0x3333333333333333ULL) + ((bb >> 2) & 0x3333333333333333ULL);
     bb = (bb + (bb >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
@@ -25,20 +25,20 @@ inline uint32_t Population(BB bb) {
 
 // The moves of the pieces of gen onto targets, summed direction by direction.
 inline uint32_t CountOrthogonal(BB gen, BB empty, BB targets) {
-    return Population(slide<8>(gen, empty) & targets) + Population(slide<-8>(gen, empty) & targets) +
-           Population(slide<1, NOT_FILE_A>(gen, empty) & targets) +
-           Population(slide<-1, NOT_FILE_H>(gen, empty) & targets);
+    return population(slide<8>(gen, empty) & targets) + population(slide<-8>(gen, empty) & targets) +
+           population(slide<1, NOT_FILE_A>(gen, empty) & targets) +
+           population(slide<-1, NOT_FILE_H>(gen, empty) & targets);
 }
 
 inline uint32_t CountDiagonal(BB gen, BB empty, BB targets) {
-    return Population(slide<9, NOT_FILE_A>(gen, empty) & targets) +
-           Population(slide<7, NOT_FILE_H>(gen, empty) & targets) +
-           Population(slide<-7, NOT_FILE_A>(gen, empty) & targets) +
-           Population(slide<-9, NOT_FILE_H>(gen, empty) & targets);
+    return population(slide<9, NOT_FILE_A>(gen, empty) & targets) +
+           population(slide<7, NOT_FILE_H>(gen, empty) & targets) +
+           population(slide<-7, NOT_FILE_A>(gen, empty) & targets) +
+           population(slide<-9, NOT_FILE_H>(gen, empty) & targets);
 }
 
 // A pawn move onto the last rank is four moves, one per promotion piece.
-inline uint32_t CountPawnTargets(BB targets) { return Population(targets) + 3 * Population(targets & PROMOTION_RANKS); }
+inline uint32_t CountPawnTargets(BB targets) { return population(targets) + 3 * population(targets & PROMOTION_RANKS); }
 
 // What stands on the lines to the king of the side to move: the pieces that
 // give check, the empty squares between a checking slider and the king, the
@@ -92,7 +92,7 @@ inline uint32_t CountPinnedMoves(const Position& pos, Square king, Square piece,
     }
     const bool moves = type == QUEEN || (type == ROOK && orthogonal) || (type == BISHOP && !orthogonal);
     // The line holds the piece itself; every other square of it is a move.
-    return moves ? Population(line) - 1 : 0;
+    return moves ? population(line) - 1 : 0;
 }
 
 // En passant takes a pawn off a square the other lines do not see, so each
@@ -144,7 +144,7 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
         castling |= (rights & CASTLING_RIGHT[side]) && !(CASTLING[us][side].path & occ);
     if (king_targets || castling) {
         const BB attacked = GenerateAttackBoard(pos, them, occ ^ king_bb);
-        count += Population(king_targets & ~attacked);
+        count += population(king_targets & ~attacked);
         for (int side = 0; side < 2; side++)
             count += (rights & CASTLING_RIGHT[side]) && !(CASTLING[us][side].path & occ) &&
                      !(CASTLING[us][side].safe & attacked);
@@ -174,7 +174,7 @@ uint32_t CountEnPassant(const Position& pos, Square king) {
     count += CountPawnTargets(pawn_west(us, pawns) & enemy & targets);
     count += CountPawnTargets(pawn_east(us, pawns) & enemy & targets);
     BB knights = pos.pieces[KNIGHT] & free;
-    while (knights) count += Population(ATTACKS_KNIGHT[lsbpop(knights)] & targets);
+    while (knights) count += population(ATTACKS_KNIGHT[lsbpop(knights)] & targets);
     count += CountOrthogonal((pos.pieces[ROOK] | pos.pieces[QUEEN]) & free, empty, targets);
     count += CountDiagonal((pos.pieces[BISHOP] | pos.pieces[QUEEN]) & free, empty, targets);
     return count;
@@ -214,18 +214,18 @@ uint64_t PerftBaseline(const Position& pos, int depth) { return PerftPlies<Perft
 [[gnu::target("popcnt")]] uint64_t PerftPopcnt(const Position& pos, int depth) {
     return PerftPlies<PerftPopcnt>(pos, depth);
 }
-bool HasPopcnt() { return __builtin_cpu_supports("popcnt"); }
+bool has_popcnt() { return __builtin_cpu_supports("popcnt"); }
 #else
 uint32_t CountLegalPopcnt(const Position& pos) { return CountLegal(pos); }
 uint64_t PerftPopcnt(const Position& pos, int depth) { return PerftBaseline(pos, depth); }
-bool HasPopcnt() { return false; }
+bool has_popcnt() { return false; }
 #endif
 
 }  // namespace
 
-uint32_t CountLegalMoves(const Position& pos) { return HasPopcnt() ? CountLegalPopcnt(pos) : CountLegal(pos); }
+uint32_t CountLegalMoves(const Position& pos) { return has_popcnt() ? CountLegalPopcnt(pos) : CountLegal(pos); }
 
 uint64_t Perft(const Position& pos, int depth) {
     if (depth <= 1) return depth == 1 ? CountLegalMoves(pos) : 1;
-    return HasPopcnt() ? PerftPopcnt(pos, depth) : PerftBaseline(pos, depth);
+    return has_popcnt() ? PerftPopcnt(pos, depth) : PerftBaseline(pos, depth);
 }

@@ -104,14 +104,14 @@ int CAPTURE_GAIN_EG[2];
 namespace {
 
 // The squares a quiet move of a piece of that colour and type can reach from s.
-BB QuietTargets(Color color, PieceType type, Square s) {
+BB quiet_targets(Color color, PieceType type, Square s) {
     if (type != PAWN) return ATTACKS[type][s];
     const BB one = pawn_push(color, sbb(s));
     return one | pawn_push(color, one);
 }
 
 // The squares a piece of that colour and type captures on from s.
-BB CaptureTargets(Color color, PieceType type, Square s) {
+BB capture_targets(Color color, PieceType type, Square s) {
     return type == PAWN ? ATTACKS_PAWN[color][s] : ATTACKS[type][s];
 }
 
@@ -129,7 +129,7 @@ void ValueInit() {
         for (uint32_t t = PAWN; t <= KING; t++)
             for (uint32_t s = A1; s <= H8; s++) {
                 int mg = 0, eg = 0;
-                BB targets = QuietTargets(Color(c), PieceType(t), Square(s));
+                BB targets = quiet_targets(Color(c), PieceType(t), Square(s));
                 while (targets) {
                     const Square d = lsbpop(targets);
                     mg = std::max(mg, TABLE_MG[c][t][d] - TABLE_MG[c][t][s]);
@@ -137,7 +137,7 @@ void ValueInit() {
                 }
                 QUIET_GAIN_MG[c][t][s] = mg;
                 QUIET_GAIN_EG[c][t][s] = eg;
-                targets = CaptureTargets(Color(c), PieceType(t), Square(s));
+                targets = capture_targets(Color(c), PieceType(t), Square(s));
                 while (targets) {
                     const Square d = lsbpop(targets);
                     CAPTURE_GAIN_MG[c] = std::max(CAPTURE_GAIN_MG[c], TABLE_MG[c][t][d] - TABLE_MG[c][t][s]);
