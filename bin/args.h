@@ -3,6 +3,24 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#include "uci/version.h"
+
+// --help or --version as the first argument: prints the usage and help text,
+// or the program's name and version, and gives true.
+inline bool AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage, const char* help) {
+    if (argc < 2) return false;
+    if (strcmp(argv[1], "--help") == 0) {
+        printf("%s%s", usage, help);
+        return true;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("%s (%s) %s\n", program, ENGINE_NAME, ENGINE_VERSION);
+        return true;
+    }
+    return false;
+}
 
 // A whole argument read as a decimal number of at most max; false for
 // anything else ("", "5x", "-1", "0x10", too large).

@@ -10,7 +10,6 @@
 #include "search/search.h"
 #include "tables/init.h"
 #include "uci/uci.h"
-#include "uci/version.h"
 
 namespace {
 
@@ -97,14 +96,7 @@ int UsageError(const char* what, const char* argument) { return ::UsageError("ta
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && strcmp(argv[1], "--help") == 0) {
-        printf("%s%s", USAGE, HELP);
-        return 0;
-    }
-    if (argc > 1 && strcmp(argv[1], "--version") == 0) {
-        printf("tarvik-bench (%s) %s\n", ENGINE_NAME, ENGINE_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(argc, argv, "tarvik-bench", USAGE, HELP)) return 0;
     Init();
     if (argc == 1) {
         Totals totals;

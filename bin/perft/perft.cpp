@@ -14,7 +14,6 @@
 #include "movegen/move_gen.h"
 #include "position/position.h"
 #include "tables/init.h"
-#include "uci/version.h"
 
 namespace {
 
@@ -127,14 +126,7 @@ int RunEpd(const char* path, uint64_t max_nodes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && strcmp(argv[1], "--help") == 0) {
-        printf("%s%s", USAGE, HELP);
-        return 0;
-    }
-    if (argc > 1 && strcmp(argv[1], "--version") == 0) {
-        printf("tarvik-perft (%s) %s\n", ENGINE_NAME, ENGINE_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(argc, argv, "tarvik-perft", USAGE, HELP)) return 0;
     Init();
     if (argc > 1 && strcmp(argv[1], "--epd") == 0) {
         if (argc < 3) return UsageError("--epd needs a FILE", "");
