@@ -333,10 +333,22 @@ try {
     window.Worker = function (url) {
       if (window.blockWorkers) throw new Error('workers blocked by the test');
       const real = new RealWorker(url);
+      let onerror = null;
       return {
-        postMessage: (m) => real.postMessage(m),
+        postMessage: (m) => {
+          real.postMessage(m);
+          // The worker dies shortly into the search, as a crashed one would.
+          if (window.dieOnGo && String(m).startsWith('go')) {
+            window.dieOnGo = false;
+            setTimeout(() => {
+              real.terminate();
+              onerror({ message: 'killed by the test' });
+            }, 30);
+          }
+        },
         terminate: () => real.terminate(),
         set onerror(f) {
+          onerror = f;
           real.onerror = f;
         },
         set onmessage(f) {
@@ -363,6 +375,19 @@ try {
   resumed.loadPgn((await view(blocked)).pgn);
   check(resumed.history()[0] === 'e4' && resumed.history().length === 2, 'the game was kept through the restart');
   check(await blocked.$eval('#engine-error', (e) => e.hidden), 'the message goes once the engine runs');
+  // A worker that dies in the middle of a search: reported, the game kept,
+  // and the restarted engine answers the move it was thinking about.
+  const beforeDeath = await view(blocked);
+  await blocked.evaluate(() => (window.dieOnGo = true));
+  await playMove(blocked, new Chess(beforeDeath.fen).moves({ verbose: true })[0], false);
+  await blocked.waitForSelector('#engine-error:not([hidden])', { timeout: 5000 });
+  const died = await blocked.$eval('#engine-error-text', (e) => e.textContent);
+  check(/killed by the test/.test(died), `a worker dying mid-search is reported (${died})`);
+  const afterDeath = new Chess();
+  afterDeath.loadPgn((await view(blocked)).pgn);
+  check(afterDeath.history().length === 3, `the game is kept when the worker dies (${afterDeath.history().join(' ')})`);
+  await blocked.click('#restart');
+  check(await awaitTurn(blocked, 'w', 30000), 'the restarted engine answers the move it was thinking about');
   // An illegal reply is reported and not played.
   const beforeBad = await view(blocked);
   await blocked.evaluate(() => (window.fakeReply = 'bestmove e7e4'));
