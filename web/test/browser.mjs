@@ -16,7 +16,7 @@ if (!pageDir || !artefacts || !fs.existsSync(path.join(pageDir, 'index.html'))) 
   process.exit(2);
 }
 fs.mkdirSync(artefacts, { recursive: true });
-for (const old of ['mid-game.png', 'phone.png']) fs.rmSync(path.join(artefacts, old), { force: true });
+for (const old of ['mid-game.png', 'game-end.png', 'phone.png', 'phone-end.png']) fs.rmSync(path.join(artefacts, old), { force: true });
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const started = Date.now();
 let failures = 0;
@@ -222,6 +222,8 @@ async function playGame(page, { colour, time, minutes, increment, label, screens
     check(false, `${label}: the PGN does not load: ${e.message}`);
   }
   check(slowest < 1000, `${label}: the page answered within ${slowest} ms while the engine thought`);
+  // What a person sees when a game ends, from the first game.
+  if (!fs.existsSync(path.join(artefacts, 'game-end.png'))) await page.screenshot({ path: path.join(artefacts, 'game-end.png') });
   note(`${label}: ${end.status} after ${replay.history().length} plies; page answered within ${slowest} ms while the engine thought`);
 }
 
@@ -318,7 +320,17 @@ try {
     board: document.querySelector('cg-board').getBoundingClientRect().width,
   }));
   check(fits.scroll <= 390 && fits.board >= 300, `the page fits a phone (${JSON.stringify(fits)})`);
-  await page.screenshot({ path: path.join(artefacts, 'phone.png') });
+  // A few moves in, then resigned: the phone screen mid-game and at the end.
+  for (let i = 0; i < 3 && (await awaitTurn(page, 'w', 30000)); i++) {
+    const moves = new Chess((await view(page)).fen).moves({ verbose: true });
+    await playMove(page, moves[Math.floor(Math.random() * moves.length)], false);
+  }
+  await awaitTurn(page, 'w', 30000);
+  await page.screenshot({ path: path.join(artefacts, 'phone.png'), fullPage: true });
+  await page.click('#resign');
+  await waitFor(page, () => document.body.dataset.state === 'over', 5000);
+  check(/resign/i.test((await view(page)).status), `resigning ends the game (${(await view(page)).status})`);
+  await page.screenshot({ path: path.join(artefacts, 'phone-end.png'), fullPage: true });
   await page.close();
 
   // 9. An engine that cannot start: a message and a restart button, the game
