@@ -34,15 +34,23 @@ export SOURCE_DATE_EPOCH=$stamp
 mkdir -p dist build
 rm -f dist/SHA256SUMS
 
-build_target() {
-    local target=$1 toolchain=$2
-    local build=build/dist-$target stage=dist/tarvik-$version-$target
-    local args=(-DCMAKE_BUILD_TYPE=Release -DTARVIK_STATIC=ON -DTARVIK_NATIVE=OFF -DTARVIK_TESTS=OFF)
+# Configures and builds one target's Release programs in build/dist-TARGET
+# with the given toolchain (none: the host's) and extra CMake flags.
+build_programs() {
+    local build=build/dist-$1 toolchain=$2
+    shift 2
+    local args=(-DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF "$@")
     [ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake")
-    echo "== $target"
+    echo "== $1"
     cmake -S . -B "$build" "${args[@]}" >"$build.configure.log" 2>&1 ||
         { cat "$build.configure.log"; return 1; }
     cmake --build "$build" -j"$JOBS"
+}
+
+build_target() {
+    local target=$1 toolchain=$2
+    local build=build/dist-$target stage=dist/tarvik-$version-$target
+    build_programs "$target" "$toolchain" -DTARVIK_STATIC=ON -DTARVIK_NATIVE=OFF
     rm -rf "$stage"
     cmake --install "$build" --prefix "$stage" --strip >/dev/null
     mv "$stage"/bin/* "$stage"/
@@ -71,11 +79,7 @@ build_target() {
 # (web/, its libraries pinned by web/package-lock.json) into dist/web/.
 build_wasm() {
     local build=build/dist-wasm stage=dist/tarvik-$version-wasm start=$SECONDS
-    echo "== wasm"
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
-        -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/emscripten.cmake" >"$build.configure.log" 2>&1 ||
-        { cat "$build.configure.log"; return 1; }
-    cmake --build "$build" -j"$JOBS"
+    build_programs wasm emscripten
     (cd web && npm ci --no-audit --no-fund --loglevel=error)
     node web/build.mjs "$build/tarvik-worker.js" dist/web
     rm -rf "$stage"
