@@ -2,13 +2,10 @@
 // two equally scored moves the search keeps, so every step here is ordered.
 #include "movegen/move_gen.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "bit/bit.h"
 #include "board/move.h"
 #include "board/utility.h"
-#include "position/position.h"
+#include "position/attacks.h"
 #include "tables/masks.h"
 
 namespace {
