@@ -37,11 +37,12 @@ rm -f dist/SHA256SUMS
 # Configures and builds one target's Release programs in build/dist-TARGET
 # with the given toolchain (none: the host's) and extra CMake flags.
 build_programs() {
-    local build=build/dist-$1 toolchain=$2
+    local target=$1 toolchain=$2
+    local build=build/dist-$target
     shift 2
     local args=(-DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF "$@")
     [ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$toolchain.cmake")
-    echo "== $1"
+    echo "== $target"
     cmake -S . -B "$build" "${args[@]}" >"$build.configure.log" 2>&1 ||
         { cat "$build.configure.log"; return 1; }
     cmake --build "$build" -j"$JOBS"
