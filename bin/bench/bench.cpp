@@ -14,38 +14,41 @@
 
 namespace {
 
-const char USAGE[] =
-    "usage: tarvik-bench [--check]\n"
-    "       tarvik-bench --depth D [--fen FEN] [--moves \"e2e4 e7e5 ...\"]\n"
-    "       tarvik-bench --expect FILE\n"
-    "       tarvik-bench --untimed\n"
-    "       tarvik-bench --help | --version\n";
+const char* const FORMS[] = {
+    "[--check]",          "--depth D [--fen FEN] [--moves \"e2e4 e7e5 ...\"]", "--expect FILE", "--untimed",
+    "--help | --version",
+};
 
-const char HELP[] =
-    "\n"
+const Option OPTIONS[] = {
+    {"--check", "", FLAG, "", 0, 0,
+     "also compare the node count with this build's signature\nand end with a line saying whether they match"},
+    {"--depth", "", NUMBER, "D", 1, MAX_DEPTH, "search one position to depth D (1 to 255) instead"},
+    {"--fen", "", TEXT, "FEN", 0, 0, "that position (one argument: quote it); default the start"},
+    {"--moves", "", TEXT, "MOVES", 0, 0, "after these moves (one argument: quote it)"},
+    {"--expect", "", TEXT, "FILE", 0, 0,
+     "search each block of an expected-results file (a\n\"position\" line, its progress lines, \"bestmove\") to "
+     "the\ndepth of its last progress line and compare the reply,\nleaving out times and speeds"},
+    {"--untimed", "", FLAG, "", 0, 0,
+     "copy standard input to standard output without the\n\" nps N\" and \" time N\" fields, for comparing "
+     "transcripts"},
+    {"--help", "-h", FLAG, "", 0, 0, "print this text and exit"},
+    {"--version", "", FLAG, "", 0, 0, "print the version and exit"},
+};
+
+const Program PROGRAM = {
+    "tarvik-bench",
+    FORMS,
     "Without arguments, searches a fixed set of positions and ends with\n"
-    "\"Nodes searched: N\", the engine's signature, and \"Nodes/second: X\".\n"
-    "\n"
-    "  --check          also compare the node count with this build's signature\n"
-    "                   and end with a line saying whether they match\n"
-    "  --depth D        search one position to depth D (1 to 255) instead\n"
-    "  --fen FEN        that position (one argument: quote it); default the start\n"
-    "  --moves MOVES    after these moves (one argument: quote it)\n"
-    "  --expect FILE    search each block of an expected-results file (a\n"
-    "                   \"position\" line, its progress lines, \"bestmove\") to the\n"
-    "                   depth of its last progress line and compare the reply,\n"
-    "                   leaving out times and speeds\n"
-    "  --untimed        copy standard input to standard output without the\n"
-    "                   \" nps N\" and \" time N\" fields, for comparing transcripts\n"
-    "  --help           print this text and exit\n"
-    "  --version        print the version and exit\n"
-    "\n"
+    "\"Nodes searched: N\", the engine's signature, and \"Nodes/second: X\".\n",
+    OPTIONS,
     "Exit status: 0 on success; 1 when --check finds another node count, when\n"
     "--expect finds a result that differs, or when a bench position is refused;\n"
     "2 on a usage error, a refused position or an unreadable file.\n"
-    "The manual page is tarvik-bench(6).\n";
-
-int UsageError(const char* what, const char* argument) { return ::UsageError("tarvik-bench", USAGE, what, argument); }
+    "The manual page is tarvik-bench(6).\n",
+    0,
+    false,
+    false,
+};
 
 // Runs the bench; with check, compares its node count with the signature
 // and says so on a last line of its own.
@@ -81,44 +84,39 @@ int RunUntimed() {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (AnswerHelpOrVersion(argc, argv, "tarvik-bench", USAGE, HELP)) return 0;
-    Init();
-    if (argc == 1) return RunBenchProgram(false);
-    if (argc == 2 && strcmp(argv[1], "--check") == 0) return RunBenchProgram(true);
-    if (argc == 2 && strcmp(argv[1], "--untimed") == 0) return RunUntimed();
-    if (strcmp(argv[1], "--expect") == 0) {
-        if (argc != 3) return UsageError("--expect takes one FILE", argc > 3 ? argv[3] : "");
-        return RunExpect(argv[2]);
-    }
-
-    uint64_t depth = 0;
-    const char* fen = nullptr;  // an empty FEN is refused, not the start position
-    std::string moves;
-    for (int i = 1; i < argc; i++) {
-        const char* option = argv[i];
-        if (strcmp(option, "--depth") != 0 && strcmp(option, "--fen") != 0 && strcmp(option, "--moves") != 0)
-            return UsageError("unknown argument", option);
-        if (i + 1 >= argc) return UsageError("missing value after", option);
-        const char* value = argv[++i];
-        if (strcmp(option, "--depth") == 0) {
-            if (!ParseNumber(value, MAX_DEPTH, depth) || depth < 1)
-                return UsageError("--depth takes a number from 1 to 255", value);
-        } else if (strcmp(option, "--fen") == 0) {
-            fen = value;
-        } else {
-            moves = value;
-        }
-    }
-    if (depth == 0) return UsageError("--depth D is needed with --fen and --moves", "");
-    std::string command = fen ? std::string("position fen ") + fen : "position startpos";
-    if (!moves.empty()) command += " moves " + moves;
+// Searches one position to depth: the start position or fen, after moves.
+int RunPosition(uint32_t depth, const Given& fen, const Given& moves) {
+    // An empty FEN is refused, not taken for the start position.
+    std::string command = fen.given ? std::string("position fen ") + fen.text : "position startpos";
+    if (moves.given && *moves.text) command += std::string(" moves ") + moves.text;
     BenchTotals totals;
-    if (!BenchSearch(command.c_str(), uint32_t(depth), totals, stdout)) {
+    if (!BenchSearch(command.c_str(), depth, totals, stdout)) {
         fprintf(stderr, "tarvik-bench: refused: %s\n", command.c_str());
         return 2;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    const ParseOutcome outcome = ParseArguments(PROGRAM, argc, argv, args);
+    if (outcome != PARSED) return outcome == ANSWERED ? 0 : 2;
+    const Given& check = Value(PROGRAM, args, "--check");
+    const Given& depth = Value(PROGRAM, args, "--depth");
+    const Given& fen = Value(PROGRAM, args, "--fen");
+    const Given& moves = Value(PROGRAM, args, "--moves");
+    const Given& expect = Value(PROGRAM, args, "--expect");
+    const Given& untimed = Value(PROGRAM, args, "--untimed");
+    // One mode at a time.
+    const int modes = check.given + (depth.given || fen.given || moves.given) + expect.given + untimed.given;
+    if (modes > 1) return UsageError(PROGRAM, "--check, --depth, --expect and --untimed go one at a time", "");
+    if ((fen.given || moves.given) && !depth.given)
+        return UsageError(PROGRAM, "--depth D is needed with --fen and --moves", "");
+    Init();
+    if (untimed.given) return RunUntimed();
+    if (expect.given) return RunExpect(expect.text);
+    if (depth.given) return RunPosition(uint32_t(depth.number), fen, moves);
+    return RunBenchProgram(check.given);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "benchmark.h"
 #include "expect.h"
 #include "test_util.h"
 #include "uci/version.h"
@@ -37,12 +38,21 @@ TEST(ProgramArgumentsTest, HelpAndVersionExitAtOnce) {
         {"tarvik", "--help", "usage: tarvik [go]\n"},
         {"tarvik-perft", "--help", "usage: tarvik-perft DEPTH [FEN] [--divide]\n"},
         {"tarvik-bench", "--help", "usage: tarvik-bench [--check]\n"},
+        // -h is --help, and either is answered wherever it stands, even
+        // after an argument that would be refused.
+        {"tarvik", "-h", "usage: tarvik [go]\n"},
+        {"tarvik", "go --help", "usage: tarvik [go]\n"},
+        {"tarvik", "bench -h", "usage: tarvik [go]\n"},
+        {"tarvik-perft", "3 -h", "usage: tarvik-perft DEPTH [FEN] [--divide]\n"},
+        {"tarvik-bench", "--depth x --help", "usage: tarvik-bench [--check]\n"},
+        {"tarvik-bench", "--nodes 5 --version", "tarvik-bench (tarvik) " + version + "\n"},
+        {"tests/tarvik-stress", "--help", "usage: tarvik-stress [--cycles N]"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunProgram(c.program, c.args, "uci\ngo\n", 10, true);
         EXPECT_EQ(r.status, 0) << c.program << " " << c.args;
         EXPECT_EQ(r.err, "") << c.program << " " << c.args;
-        if (std::string(c.args) == "--version")
+        if (Contains(c.args, "--version"))
             EXPECT_EQ(r.out, c.out);
         else
             EXPECT_TRUE(Contains(r.out, c.out)) << r.out;
@@ -66,8 +76,13 @@ TEST(ProgramArgumentsTest, UnknownEngineArgumentsAreNotedAndIgnored) {
         const char* args;
         const char* named;
     } cases[] = {
-        {"--verbose", "\"--verbose\""}, {"-h", "\"-h\""}, {"GO", "\"GO\""}, {"uci extra", "\"uci\" \"extra\""},
+        {"--verbose", "\"--verbose\""},
+        {"-v", "\"-v\""},
+        {"GO", "\"GO\""},
+        {"uci extra", "\"uci\" \"extra\""},
         {"--help-me", "\"--help-me\""},
+        {"--help=yes", "\"--help=yes\""},
+        {"--depth 3", "\"--depth\" \"3\""},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunProgram("tarvik", c.args, input, 60, true);
@@ -98,17 +113,18 @@ TEST(ProgramArgumentsTest, GoFirstStillSearches) {
     }
 }
 
-// tarvik-perft and tarvik-bench refuse a malformed command line with a
-// message on standard error and status 2, before doing any work; the
-// well-formed lines next to them pass.
+// tarvik-perft, tarvik-bench and the stress driver refuse a malformed command
+// line with a message, the usage and a pointer to --help on standard error
+// and status 2, before doing any work; the well-formed lines next to them,
+// with their options in any order, pass.
 TEST(ProgramArgumentsTest, UsageErrorsExitWithTwo) {
     const std::string suite = WriteEpd(std::string(START_FEN) + " ;D1 20 ;D2 400\n");
     const std::string data = TARVIK_TEST_DATA;
     const struct {
         const char* program;
         std::string args;
-        int status;
-        std::string said;  // a part of standard error (status 2) or standard output (status 0)
+        int status;        // 2 for a usage error, 3 for a refusal (status 2, no usage), or 0
+        std::string said;  // a part of standard error (status 2, 3) or standard output (status 0)
     } cases[] = {
         {"tarvik-perft", "", 2, "no DEPTH"},
         {"tarvik-perft", "abc", 2, "DEPTH must be a number"},
@@ -117,42 +133,67 @@ TEST(ProgramArgumentsTest, UsageErrorsExitWithTwo) {
         {"tarvik-perft", "65", 2, "DEPTH must be a number"},
         {"tarvik-perft", "99999999999999999999999", 2, "DEPTH must be a number"},
         {"tarvik-perft", "3 --deep", 2, "unknown option: --deep"},
+        {"tarvik-perft", "-x 3", 2, "unknown option: -x"},
         {"tarvik-perft", "2 8/8/8/8/8/8/8/K6k w - - 0 1", 2, "one FEN only"},
-        {"tarvik-perft", "2 8/8/8/8/8/8/8/8", 2, "refused FEN"},
-        {"tarvik-perft", "--epd", 2, "--epd needs a FILE"},
-        {"tarvik-perft", "--epd /nonexistent/suite.epd", 2, "cannot open /nonexistent/suite.epd"},
-        {"tarvik-perft", "--epd " + data, 2, "cannot read " + data},
+        {"tarvik-perft", "--epd", 2, "missing value after: --epd"},
         {"tarvik-perft", "--epd " + suite + " --max-nodes lots", 2, "--max-nodes takes a number: lots"},
-        {"tarvik-perft", "--epd " + suite + " --max-nodes", 2, "unexpected argument: --max-nodes"},
+        {"tarvik-perft", "--epd " + suite + " --max-nodes", 2, "missing value after: --max-nodes"},
+        {"tarvik-perft", "--epd " + suite + " 3", 2, "--epd takes no DEPTH or FEN: 3"},
+        {"tarvik-perft", "--epd " + suite + " --divide", 2, "--divide goes with DEPTH"},
+        {"tarvik-perft", "3 --max-nodes 5", 2, "--max-nodes goes with --epd"},
         {"tarvik-bench", "--depth", 2, "missing value after: --depth"},
         {"tarvik-bench", "--depth deep", 2, "--depth takes a number"},
         {"tarvik-bench", "--depth 0", 2, "--depth takes a number"},
         {"tarvik-bench", "--depth 256", 2, "--depth takes a number"},
         {"tarvik-bench", "--depth 2x", 2, "--depth takes a number"},
+        {"tarvik-bench", "--depth=", 2, "--depth takes a number"},
         {"tarvik-bench", "--depth 3 --fen", 2, "missing value after: --fen"},
         {"tarvik-bench", "--fen 8/8/8/8/8/8/8/K6k", 2, "--depth D is needed"},
-        {"tarvik-bench", "--depth 2 --fen 8/8", 2, "refused: position fen 8/8"},
-        {"tarvik-bench", "--depth 2 --moves e2e5", 2, "refused: position startpos moves e2e5"},
-        {"tarvik-bench", "--nodes 5", 2, "unknown argument: --nodes"},
-        {"tarvik-bench", "2", 2, "unknown argument: 2"},
-        {"tarvik-bench", "--expect", 2, "--expect takes one FILE"},
-        {"tarvik-bench", "--expect " + suite + " " + suite, 2, "--expect takes one FILE"},
-        {"tarvik-bench", "--expect /nonexistent/expected.txt", 2, "cannot open /nonexistent/expected.txt"},
-        {"tarvik-bench", "--expect " + data, 2, "no expected results read from " + data},
+        {"tarvik-bench", "--nodes 5", 2, "unknown option: --nodes"},
+        {"tarvik-bench", "--check=yes", 2, "unknown option: --check=yes"},
+        {"tarvik-bench", "2", 2, "unexpected argument: 2"},
+        {"tarvik-bench", "--check extra", 2, "unexpected argument: extra"},
+        {"tarvik-bench", "--check --depth 3", 2, "one at a time"},
+        {"tarvik-bench", "--untimed --expect " + suite, 2, "one at a time"},
+        {"tarvik-bench", "--expect", 2, "missing value after: --expect"},
+        {"tarvik-bench", "--expect " + suite + " " + suite, 2, "unexpected argument: " + suite},
+        {"tests/tarvik-stress", "--cycles 5", 2, "no COMMAND after --"},
+        {"tests/tarvik-stress", "--cycles lots -- tarvik", 2, "--cycles takes a number from 1 to 1000000: lots"},
+        {"tests/tarvik-stress", "--seed 0 -- tarvik", 2, "--seed takes a number"},
+        {"tests/tarvik-stress", "--sede 5 -- tarvik", 2, "unknown option: --sede"},
+        {"tests/tarvik-stress", "5 -- tarvik", 2, "unexpected argument: 5"},
+        // Refused at work, not for their form: no usage follows.
+        {"tarvik-perft", "2 8/8/8/8/8/8/8/8", 3, "refused FEN"},
+        {"tarvik-perft", "--epd /nonexistent/suite.epd", 3, "cannot open /nonexistent/suite.epd"},
+        {"tarvik-perft", "--epd " + data, 3, "cannot read " + data},
+        {"tarvik-bench", "--depth 2 --fen 8/8", 3, "refused: position fen 8/8"},
+        {"tarvik-bench", "--depth 2 --moves e2e5", 3, "refused: position startpos moves e2e5"},
+        {"tarvik-bench", "--expect /nonexistent/expected.txt", 3, "cannot open /nonexistent/expected.txt"},
+        {"tarvik-bench", "--expect " + data, 3, "no expected results read from " + data},
+        // Options in any position, in either spelling.
         {"tarvik-perft", "2", 0, "Nodes: 400\n"},
         {"tarvik-perft", "--divide 1", 0, "Nodes: 20\n"},
         {"tarvik-perft", "3 --divide", 0, "Nodes: 8902\n"},
         {"tarvik-perft", "--epd " + suite + " --max-nodes 20", 0, "1 passed, 0 failed"},
+        {"tarvik-perft", "--max-nodes 20 --epd " + suite, 0, "1 passed, 0 failed"},
+        {"tarvik-perft", "--max-nodes=400 --epd=" + suite, 0, "2 passed, 0 failed"},
         {"tarvik-bench", "--depth 1 --moves e2e4", 0, "bestmove "},
+        {"tarvik-bench", "--moves e2e4 --depth=1", 0, "bestmove "},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunProgram(c.program, c.args, "", 60, true);
         const std::string what = std::string(c.program) + " " + c.args;
-        EXPECT_EQ(r.status, c.status) << what << "\n" << r.out << r.err;
-        if (c.status == 2) {
+        const std::string name = std::string(c.program).substr(std::string(c.program).rfind('/') + 1);
+        // Status 3 in the table stands for a refusal: status 2 without the usage.
+        const bool usage = c.status == 2;
+        EXPECT_EQ(r.status, c.status == 3 ? 2 : c.status) << what << "\n" << r.out << r.err;
+        if (c.status != 0) {
             EXPECT_EQ(r.out, "") << what;
-            EXPECT_EQ(r.err.rfind(std::string(c.program) + ": ", 0), 0u) << what << "\n" << r.err;
+            EXPECT_EQ(r.err.rfind(name + ": ", 0), 0u) << what << "\n" << r.err;
             EXPECT_TRUE(Contains(r.err, c.said)) << what << "\n" << r.err;
+            // The usage follows a malformed line, and where to read more.
+            EXPECT_EQ(Contains(r.err, "\nusage: " + name + " "), usage) << what << "\n" << r.err;
+            EXPECT_EQ(Contains(r.err, "See " + name + " --help.\n"), usage) << what << "\n" << r.err;
         } else {
             EXPECT_EQ(r.err, "") << what;
             EXPECT_TRUE(Contains(r.out, c.said)) << what << "\n" << r.out;
@@ -196,6 +237,38 @@ TEST(BenchProgramTest, CheckingModes) {
     }
     remove(good.c_str());
     remove(bad.c_str());
+}
+
+// The bench output without its speeds: the Nodes/second line and the nps and
+// time fields.
+std::string WithoutSpeed(const std::string& out) {
+    std::string kept;
+    for (const std::string& line : Lines(Untimed(out)))
+        if (line.rfind("Nodes/second: ", 0) != 0) kept += line + "\n";
+    return kept;
+}
+
+// "tarvik bench" is the bench of tarvik-bench, the same on every run, and
+// ends as testing frameworks read it: the node count, then the speed.
+TEST(BenchProgramTest, EngineBenchIsTheBench) {
+    const ProcessResult bench = RunProgram("tarvik-bench", "", "", 300, true);
+    const ProcessResult first = RunProgram("tarvik", "bench", "uci\n", 300, true);
+    const ProcessResult second = RunProgram("tarvik", "bench", "", 300, true);
+    for (const ProcessResult* r : {&bench, &first, &second}) {
+        EXPECT_EQ(r->status, 0) << r->out << r->err;
+        EXPECT_EQ(r->err, "");
+        const std::vector<std::string> lines = Lines(r->out);
+        ASSERT_GE(lines.size(), 2u) << r->out;
+        EXPECT_EQ(lines[lines.size() - 2], "Nodes searched: " + std::to_string(BENCH_SIGNATURE));
+        unsigned long long nps = 0;
+        char end = 0;
+        EXPECT_EQ(sscanf(lines.back().c_str(), "Nodes/second: %llu%c", &nps, &end), 1) << lines.back();
+        EXPECT_GT(nps, 0u);
+    }
+    EXPECT_EQ(WithoutSpeed(first.out), WithoutSpeed(bench.out));
+    EXPECT_EQ(WithoutSpeed(second.out), WithoutSpeed(first.out));
+    // Nothing else: the bench is all the engine does, even with input waiting.
+    EXPECT_EQ(first.out.find("uciok"), std::string::npos);
 }
 
 TEST(PerftProgramTest, DepthZeroIsOneLeaf) {
