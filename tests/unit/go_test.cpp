@@ -60,6 +60,53 @@ TEST(GoBudgetTest, OwnClockOrMovetimeGivesATwentieth) {
     }
 }
 
+// The budget is taken in floating point; for every figure it is the
+// whole-number twentieth, capped at NO_BUDGET. The figures around the places
+// where a product could round across a whole number: multiples of 20 and
+// their neighbours, the cap, where doubles stop holding every integer, and
+// the saturated reading.
+TEST(GoBudgetTest, BudgetIsTheWholeTwentieth) {
+    const uint64_t figures[] = {
+        0,
+        1,
+        19,
+        20,
+        21,
+        39,
+        40,
+        41,
+        59999,
+        60000,
+        60001,
+        999999999,
+        1000000000,
+        4294967295,
+        4294967296,
+        85899345879,
+        85899345880,
+        85899345899,
+        85899345900,
+        85899345901,
+        (1ULL << 53) - 1,
+        1ULL << 53,
+        (1ULL << 53) + 1,
+        (1ULL << 53) + 19,
+        1ULL << 63,
+        UINT64_MAX - 19,
+        UINT64_MAX,
+    };
+    History history;
+    const Position pos = FenPosition(history, WHITE_TO_MOVE);
+    for (const uint64_t figure : figures) {
+        const uint64_t quotient = figure / 20;
+        const uint32_t expected = quotient >= NO_BUDGET ? NO_BUDGET : uint32_t(quotient);
+        for (const char* keyword : {"wtime", "movetime"}) {
+            std::string line = std::string("go ") + keyword + " " + std::to_string(figure);
+            EXPECT_EQ(UCIBudget(pos, line.data()), expected) << line;
+        }
+    }
+}
+
 // Checks a "go" reply: consecutive progress lines of the exact form from depth
 // 1, then the last line's move as "bestmove". Gives the progress matches.
 std::vector<std::smatch> ExpectSearchReply(const std::vector<std::string>& lines) {
