@@ -165,7 +165,7 @@ TEST(ExpectedTest, UnsearchableBlocksFail) {
 
 // The signature compiled into the programs is bench/signature, and the bench
 // reproduces it.
-TEST(ExpectedTest, BenchSignature) {
+TEST(ExpectedProcessTest, BenchSignature) {
     std::ifstream file(TARVIK_SOURCE_DIR "/bench/signature");
     unsigned long long written = 0;
     ASSERT_TRUE(file >> written);

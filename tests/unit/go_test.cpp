@@ -126,7 +126,7 @@ std::vector<std::smatch> ExpectSearchReply(const std::vector<std::string>& lines
     return progress;
 }
 
-TEST(GoProtocolTest, MovetimeSearchFromTheStartPosition) {
+TEST(GoProcessTest, MovetimeSearchFromTheStartPosition) {
     const ProcessResult r = RunEngine("position startpos\ngo movetime 100\nquit\n");
     ASSERT_EQ(r.status, 0);
     const std::vector<std::string> lines = Lines(r.out);
@@ -144,7 +144,7 @@ TEST(GoProtocolTest, MovetimeSearchFromTheStartPosition) {
 
 // Any line that begins with "go" searches; the mated root makes each search
 // one depth long.
-TEST(GoProtocolTest, EveryLineBeginningWithGoSearches) {
+TEST(GoProcessTest, EveryLineBeginningWithGoSearches) {
     const std::string input = std::string("position fen ") + MATED + "\ngo\ngox\n go\nxgo\nGO\ngo wtime\nquit\n";
     const ProcessResult r = RunEngine(input);
     ASSERT_EQ(r.status, 0);
@@ -153,7 +153,7 @@ TEST(GoProtocolTest, EveryLineBeginningWithGoSearches) {
 }
 
 // A clock figure missing at the end of the line still gives an answer.
-TEST(GoProtocolTest, KeywordWithoutFigureAnswers) {
+TEST(GoProcessTest, KeywordWithoutFigureAnswers) {
     const ProcessResult r = RunEngine("position startpos moves e2e4\ngo btime\nquit\n", "", 20);
     ASSERT_EQ(r.status, 0);
     ExpectSearchReply(Lines(r.out));
@@ -162,7 +162,7 @@ TEST(GoProtocolTest, KeywordWithoutFigureAnswers) {
 // Started as "tarvik go", the engine searches the start position before it
 // reads any command, with no time limit: it is still deepening when killed,
 // and each completed depth was printed at once.
-TEST(GoProtocolTest, GoArgumentSearchesAtStartUp) {
+TEST(GoProcessTest, GoArgumentSearchesAtStartUp) {
     const ProcessResult r = RunEngine("", "go", 2);
     // 128 + 9: the engine had to be killed at the time limit.
     EXPECT_EQ(r.status, 137) << "a search without a time limit ended: " << r.out;

@@ -25,7 +25,7 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 
 // --help and --version answer at once, without reading the input: the "uci"
 // and "go" waiting there would bring a handshake and a search that never ends.
-TEST(ProgramArgumentsTest, HelpAndVersionExitAtOnce) {
+TEST(ProgramArgumentsProcessTest, HelpAndVersionExitAtOnce) {
     const std::string version = ENGINE_VERSION;
     const struct {
         const char* program;
@@ -66,7 +66,7 @@ TEST(ProgramArgumentsTest, HelpAndVersionExitAtOnce) {
 
 // An argument the engine does not know brings one line on standard error
 // naming --help; the engine then does exactly what it does without it.
-TEST(ProgramArgumentsTest, UnknownEngineArgumentsAreNotedAndIgnored) {
+TEST(ProgramArgumentsProcessTest, UnknownEngineArgumentsAreNotedAndIgnored) {
     const std::string input = "uci\nisready\nposition fen 7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\ngo\nquit\n";
     const ProcessResult plain = RunProgram("tarvik", "", input, 60, true);
     ASSERT_EQ(plain.status, 0);
@@ -97,7 +97,7 @@ TEST(ProgramArgumentsTest, UnknownEngineArgumentsAreNotedAndIgnored) {
 
 // "go" first still searches at start-up, with a note for what follows it and
 // none for itself.
-TEST(ProgramArgumentsTest, GoFirstStillSearches) {
+TEST(ProgramArgumentsProcessTest, GoFirstStillSearches) {
     const struct {
         const char* args;
         const char* note;  // a part of the one line on standard error, or ""
@@ -117,7 +117,7 @@ TEST(ProgramArgumentsTest, GoFirstStillSearches) {
 // line with a message, the usage and a pointer to --help on standard error
 // and status 2, before doing any work; the well-formed lines next to them,
 // with their options in any order, pass.
-TEST(ProgramArgumentsTest, UsageErrorsExitWithTwo) {
+TEST(ProgramArgumentsProcessTest, UsageErrorsExitWithTwo) {
     const std::string suite = WriteEpd(std::string(START_FEN) + " ;D1 20 ;D2 400\n");
     const std::string data = TARVIK_TEST_DATA;
     const struct {
@@ -204,7 +204,7 @@ TEST(ProgramArgumentsTest, UsageErrorsExitWithTwo) {
 
 // The bench program's checking modes: what they print and their status, with
 // the expected-results reader and comparison themselves tested in-process.
-TEST(BenchProgramTest, CheckingModes) {
+TEST(BenchProcessTest, CheckingModes) {
     const std::string block =
         "position startpos\n"
         "info depth 1 score cp 864 nodes 1 pv g1f3\n"
@@ -250,7 +250,7 @@ std::string WithoutSpeed(const std::string& out) {
 
 // "tarvik bench" is the bench of tarvik-bench, the same on every run, and
 // ends as testing frameworks read it: the node count, then the speed.
-TEST(BenchProgramTest, EngineBenchIsTheBench) {
+TEST(BenchProcessTest, EngineBenchIsTheBench) {
     const ProcessResult bench = RunProgram("tarvik-bench", "", "", 300, true);
     const ProcessResult first = RunProgram("tarvik", "bench", "uci\n", 300, true);
     const ProcessResult second = RunProgram("tarvik", "bench", "", 300, true);
@@ -271,7 +271,7 @@ TEST(BenchProgramTest, EngineBenchIsTheBench) {
     EXPECT_EQ(first.out.find("uciok"), std::string::npos);
 }
 
-TEST(PerftProgramTest, DepthZeroIsOneLeaf) {
+TEST(PerftProcessTest, DepthZeroIsOneLeaf) {
     const std::string start = START_FEN;
     const struct {
         std::string epd;
