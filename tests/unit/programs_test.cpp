@@ -3,6 +3,9 @@
 // program's own arithmetic, where the EPD suite checker and the command line
 // agree that the tree of depth 0 is one leaf.
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "benchmark.h"
@@ -62,6 +65,33 @@ TEST(ProgramArgumentsProcessTest, HelpAndVersionExitAtOnce) {
     const std::string help = RunProgram("tarvik", "--help", "", 10).out;
     for (const char* part : {"Universal Chess Interface", "standard input", "  go ", "README"})
         EXPECT_TRUE(Contains(help, part)) << part << " missing from:\n" << help;
+}
+
+// Every option a program's help lists has its entry in the program's manual
+// page, so that the two are kept in step.
+TEST(ProgramArgumentsProcessTest, ManualPagesNameEveryOption) {
+    for (const char* program : {"tarvik", "tarvik-perft", "tarvik-bench"}) {
+        std::ifstream file(std::string(TARVIK_SOURCE_DIR "/man/") + program + ".6.in");
+        const std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(page.empty()) << program;
+        const std::string help = RunProgram(program, "--help", "", 10).out;
+        int options = 0;
+        for (const std::string& line : Lines(help)) {
+            // An option's line: two spaces, then its names up to the next two.
+            if (line.rfind("  ", 0) != 0 || line.size() < 3 || line[2] == ' ') continue;
+            std::istringstream names(line.substr(2, line.find("  ", 2) - 2));
+            for (std::string name; names >> name;) {
+                if (name.back() == ',') name.pop_back();
+                if (name[0] != '-' && (name[0] < 'a' || name[0] > 'z')) continue;  // a value's name
+                std::string escaped;
+                for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+                const bool listed = name[0] == '-' ? Contains(page, escaped) : Contains(page, "\n.B " + name + "\n");
+                EXPECT_TRUE(listed) << program << ": " << name << " is missing from its manual page";
+                options++;
+            }
+        }
+        EXPECT_GE(options, 3) << program << "\n" << help;
+    }
 }
 
 // An argument the engine does not know brings one line on standard error
