@@ -3,7 +3,24 @@
 BUILD ?= build/release
 JOBS ?= 2
 
-.PHONY: run test test-e2e build clean pgo test-sanitize fuzz-build fuzz-run format format-check
+.PHONY: run test test-e2e build clean pgo test-sanitize fuzz-build fuzz-run format format-check exe
+
+# Testing frameworks (OpenBench) build an engine with `make -j EXE=NAME
+# [CXX=COMPILER]` and run `./NAME bench`: with EXE given, the default goal
+# builds the Release engine alone, without the tests, in a folder of its own
+# for each compiler, and copies it to ./NAME. A CXX given to make is handed
+# to CMake; make's own default (g++) is not, so that CMake chooses as usual.
+ifdef EXE
+.DEFAULT_GOAL := exe
+endif
+EXE_CXX := $(if $(filter default,$(origin CXX)),,$(CXX))
+EXE_BUILD ?= build/exe$(if $(EXE_CXX),-$(notdir $(EXE_CXX)))
+
+exe:
+	@test -n "$(EXE)" || { echo "make exe: name the program, as in make EXE=tarvik-dev" >&2; exit 2; }
+	cmake -S . -B $(EXE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF $(if $(EXE_CXX),-DCMAKE_CXX_COMPILER=$(EXE_CXX))
+	cmake --build $(EXE_BUILD) -j$(JOBS) --target tarvik
+	cp $(EXE_BUILD)/tarvik $(EXE)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release

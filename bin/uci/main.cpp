@@ -1,29 +1,44 @@
-// The engine program: start-up, the optional start-up search, the command loop.
+// The engine program: start-up, the optional start-up search or bench, the
+// command loop.
 #include <cstdio>
-#include <cstring>
 
+#include "args.h"
+#include "benchmark.h"
 #include "platform/platform.h"
 #include "tables/init.h"
 #include "uci/uci.h"
-#include "uci/version.h"
 
 namespace {
 
-const char HELP[] =
-    "usage: tarvik [go]\n"
-    "       tarvik --help | --version\n"
-    "\n"
+const char* const FORMS[] = {
+    "[go]",
+    "bench",
+    "--help | --version",
+};
+
+const Option OPTIONS[] = {
+    {"go", "", WORD, "", 0, 0, "search the start position once before reading commands"},
+    {"bench", "", WORD, "", 0, 0, "run the bench of tarvik-bench and exit"},
+    {"--help", "-h", FLAG, "", 0, 0, "print this text and exit"},
+    {"--version", "", FLAG, "", 0, 0, "print the engine's name and version and exit"},
+};
+
+const Program PROGRAM = {
+    "tarvik",
+    FORMS,
     "tarvik is a chess engine. It speaks the Universal Chess Interface (UCI):\n"
     "a chess GUI starts it and sends commands (uci, isready, ucinewgame,\n"
     "position, go, quit) on its standard input, one a line, and reads its\n"
-    "replies on its standard output.\n"
-    "\n"
-    "  go         search the start position once before reading commands\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the engine's name and version and exit\n"
-    "\n"
+    "replies on its standard output.\n",
+    OPTIONS,
     "The manual page tarvik(6) and the README (README.md in the sources,\n"
-    "/usr/share/doc/tarvik/ once installed from the Debian package) tell more.\n";
+    "/usr/share/doc/tarvik/ once installed from the Debian package) tell more.\n",
+    0,
+    false,
+    // A GUI may pass arguments of its own; they are ignored, as they always
+    // were, with a note for a person at a console.
+    true,
+};
 
 }  // namespace
 
@@ -31,27 +46,21 @@ int main(int argc, char** argv) {
     // Every reply reaches the GUI at once. A stream's buffering may only be
     // set before anything is written to it, so this comes first.
     setbuf(stdout, nullptr);
-    if (argc > 1 && strcmp(argv[1], "--help") == 0) {
-        fputs(HELP, stdout);
-        return 0;
-    }
-    if (argc > 1 && strcmp(argv[1], "--version") == 0) {
-        printf("%s %s\n", ENGINE_NAME, ENGINE_VERSION);
-        return 0;
-    }
-    // A GUI may pass arguments of its own; they are ignored, as they always
-    // were, with a note for a person at a console.
-    const bool go = argc > 1 && strcmp(argv[1], "go") == 0;
-    const int ignored = go ? 2 : 1;
-    if (argc > ignored) {
-        fprintf(stderr, "tarvik: unknown argument%s", argc - ignored > 1 ? "s" : "");
-        for (int i = ignored; i < argc; i++) fprintf(stderr, " \"%s\"", argv[i]);
+    Arguments args;
+    if (ParseArguments(PROGRAM, argc, argv, args) == ANSWERED) return 0;
+    if (!args.unknown.empty()) {
+        fprintf(stderr, "tarvik: unknown argument%s", args.unknown.size() > 1 ? "s" : "");
+        for (const char* argument : args.unknown) fprintf(stderr, " \"%s\"", argument);
         fputs(" ignored; see tarvik --help\n", stderr);
     }
     PlatformInit();
     Init();
+    if (Value(PROGRAM, args, "bench").given) {
+        BenchTotals totals;
+        return RunBench("tarvik", totals, stdout) ? 0 : 1;
+    }
     Game game = NewGame();
-    if (go) {
+    if (Value(PROGRAM, args, "go").given) {
         char line[] = "go";
         UCIGo(game.pos, line, stdout);
     }

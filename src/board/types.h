@@ -94,10 +94,6 @@ constexpr Color opponent(Color c) { return static_cast<Color>(c ^ 1); }
 // character that is not a piece letter.
 enum PieceType : uint32_t { PAWN, KNIGHT, BISHOP, ROOK, QUEEN, KING, NO_PIECE };
 
-// The phase at and above which the evaluation is all middlegame: the start
-// position's sum of PHASE. Material can exceed it after promotions.
-constexpr uint32_t PHASE_MAX = 24;
-
 // Ranks 1 and 8: a pawn arriving there promotes, and none may stand there.
 constexpr BB PROMOTION_RANKS = 0xFF000000000000FFULL;
 // Every file but a (h): a step east (west) that lands on file a (h) wrapped
@@ -159,12 +155,6 @@ inline constexpr CastlingSquares CASTLING[2][2] = {
 // The ranks a pawn's double push lands on, by colour.
 constexpr BB DOUBLE_PUSH_RANK[2] = {0x00000000FF000000ULL, 0x000000FF00000000ULL};
 
-// The deepest main search; the capture search below it makes at most 32
-// captures in a row (each removes one of at most 32 pieces), and 64 plies
-// leave room to spare.
-constexpr uint32_t MAX_DEPTH = 255;
-constexpr uint32_t MAX_SEARCH_PLIES = MAX_DEPTH + 64;
-
 // The board state passed around by the whole engine; copied whole to make a move.
 // Invariants kept by the piece edits: the six pieces sets are disjoint, the two
 // colors sets are disjoint and cover the same squares; *hash, eval_mg, eval_eg
@@ -178,7 +168,7 @@ struct Position {
     Hash* hash;            // this position's slot in the shared hash history
     int32_t eval_mg[2];    // sum of TABLE_MG over that side's pieces
     int32_t eval_eg[2];    // sum of TABLE_EG over that side's pieces
-    uint32_t phase;        // sum of PHASE over all pieces; PHASE_MAX at the start, never capped
+    uint32_t phase;        // sum of PHASE over all pieces; 24 at the start, never capped
 };
 
 // Capacity of a generated move list. With at most 16 pieces a side (all other

@@ -5,6 +5,10 @@
 #include "board/types.h"
 #include "tables/values.h"
 
+// The phase at and above which the evaluation is all middlegame: the start
+// position's sum of PHASE. Material can exceed it after promotions.
+constexpr uint32_t PHASE_MAX = 24;
+
 // The tapered blend of a middlegame and an endgame score at phase (capped at
 // PHASE_MAX, so extra material plays as the full middlegame): PHASE_MAX times
 // the interpolated score, never divided.

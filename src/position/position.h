@@ -15,6 +15,9 @@
 // made move writes the next slot. The block is allocated aligned to its own
 // size, so the block a slot pointer belongs to is the pointer rounded down.
 constexpr int HISTORY_SLOTS = 2048;
+// The slots kept free beyond the game moves for the longest line a search may
+// add: the search's layer checks that its deepest line fits.
+constexpr uint32_t MAX_SEARCH_PLIES = 319;
 // Game moves accepted after one import: the block holds slot 0, the imported
 // position, the game moves and the deepest search line (2048 = 1 + 1 + 1727 +
 // 319). A protocol line of 8191 characters holds at most 1638 move tokens of

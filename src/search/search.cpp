@@ -16,6 +16,11 @@
 #include "tables/masks.h"
 #include "tables/values.h"
 
+// Every position of a search line writes a slot of the hash history. The
+// capture search below the deepest main search makes at most 32 captures in a
+// row (each removes one of at most 32 pieces); the history keeps room for 64.
+static_assert(MAX_DEPTH + 64 <= MAX_SEARCH_PLIES, "the deepest search line overruns the hash history");
+
 namespace {
 
 // Brings the next move of the search order to index i. scored counts the
@@ -57,7 +62,7 @@ inline Candidate candidate(const Position& pos, const Move* moves, const uint32_
 }
 
 // Makes the move into new_pos and tells whether it is legal.
-inline bool MakeMove(const Position& pos, const Candidate& c, Position& new_pos) {
+inline bool MakeMove(Position& new_pos, const Position& pos, const Candidate& c) {
     return apply_legal(new_pos, pos, c.move, c.piece, c.victim);
 }
 
@@ -73,7 +78,7 @@ Move first_legal_move(const Position& pos) {
     const uint32_t count = GenerateMoves(pos, moves);
     Position next;
     for (uint32_t i = 0; i < count; i++)
-        if (MakeMove(pos, candidate(pos, moves[i]), next)) return moves[i];
+        if (MakeMove(next, pos, candidate(pos, moves[i]))) return moves[i];
     return NULL_MOVE;
 }
 
@@ -297,7 +302,7 @@ int Negamax(SearchState& state, Move* best, const Position& pos, uint32_t depth,
     Position new_pos;
     for (uint32_t i = 0; i < count; i++) {
         BringNextMove(moves, scores, count, i, scored);
-        if (!MakeMove(pos, candidate(pos, moves, scores, count, i), new_pos)) continue;
+        if (!MakeMove(new_pos, pos, candidate(pos, moves, scores, count, i))) continue;
         any_legal = true;
         const int val = depth == 2 ? -Frontier(state, new_pos, -beta, -alpha)
                                    : -Negamax(state, &best_child, new_pos, depth - 1, -beta, -alpha);
@@ -315,7 +320,7 @@ int Negamax(SearchState& state, Move* best, const Position& pos, uint32_t depth,
 }
 
 Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, DepthReporter report, void* context) {
-    const uint32_t threshold = budget / 20;
+    const uint32_t threshold = budget / DEPTH_BUDGET_DIVISOR;
     Move best = first_legal_move(root);
     if (max_depth > MAX_DEPTH) max_depth = MAX_DEPTH;
 

@@ -6,11 +6,17 @@
 
 #include "board/types.h"
 
+// The deepest main search.
+constexpr uint32_t MAX_DEPTH = 255;
+
 // Mate score; a draw is 0. -SCORE_INF is the root window's lower end, so
 // every score can be negated.
 constexpr int SCORE_INF = 2147483647;
 // Budget meaning "no time given".
 constexpr uint32_t NO_BUDGET = 4294967295u;
+// A depth may take budget / DEPTH_BUDGET_DIVISOR milliseconds; deepening stops
+// after the first depth that takes longer.
+constexpr uint32_t DEPTH_BUDGET_DIVISOR = 20;
 
 // What a search keeps beyond the positions on its stack.
 struct SearchState {
@@ -36,6 +42,7 @@ struct DepthReport {
 // Called once per completed depth with the context its caller passed in.
 using DepthReporter = void (*)(const DepthReport& report, void* context);
 
-// Deepens from depth 1 until a depth takes more than budget / 20 ms, finds a
-// mate score, or reaches max_depth, and reports each completed depth.
+// Deepens from depth 1 until a depth takes more than budget /
+// DEPTH_BUDGET_DIVISOR ms, finds a mate score, or reaches max_depth, and
+// reports each completed depth.
 Move FindBestMove(const Position& root, uint32_t budget, uint32_t max_depth, DepthReporter report, void* context);

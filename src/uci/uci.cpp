@@ -112,7 +112,7 @@ uint32_t UCIBudget(const Position& pos, char* line) {
         bool negative;
         const uint64_t value = read_figure(figure, &negative);
         if (negative) return 0;
-        const double budget = double(value) * 0.05;
+        const double budget = double(value) * BUDGET_CLOCK_SHARE;
         return budget >= double(NO_BUDGET) ? NO_BUDGET : static_cast<uint32_t>(budget);
     }
     return NO_BUDGET;

@@ -37,9 +37,14 @@ bool apply_moves(Position& pos, char* text);
 // malformed or illegal FEN or move text.
 bool UCIPosition(Game& out, char* line);
 
+// The share of the side's clock, or of the movetime, that one move may spend:
+// a twentieth. The budget is the product truncated, which for every figure
+// equals the whole-number quotient figure / 20.
+constexpr double BUDGET_CLOCK_SHARE = 0.05;
+
 // The time budget in milliseconds that a "go" line grants the side to move:
-// a twentieth of the first own-clock or movetime figure, NO_BUDGET without one.
-// Cuts the line into tokens.
+// BUDGET_CLOCK_SHARE of the first own-clock or movetime figure, NO_BUDGET
+// without one. Cuts the line into tokens.
 uint32_t UCIBudget(const Position& pos, char* line);
 
 // Writes a completed depth as an "info" line to the FILE* given as context: a

@@ -1,7 +1,7 @@
 # Stress runs against the built engine: a thousand random games of up to 600
 # plies, each answered by a short search, in one long-running process.
 add_executable(tarvik-stress ${CMAKE_CURRENT_SOURCE_DIR}/stress/stress_driver.cpp)
-target_link_libraries(tarvik-stress PRIVATE tarvik_lib)
+target_link_libraries(tarvik-stress PRIVATE tarvik_programs)
 target_include_directories(tarvik-stress PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 
 if(TARVIK_SANITIZE)

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "child_process.h"
 #include "move_texts.h"
 #include "position/position.h"
@@ -98,38 +99,41 @@ int Fail(ChildProcess& engine, int cycle, const std::string& what) {
     return 1;
 }
 
+const char* const FORMS[] = {
+    "[--cycles N] [--seed S] [--max-rss-growth-kb K] [--valgrind-log F] -- COMMAND...",
+};
+
+const Option OPTIONS[] = {
+    {"--cycles", "", NUMBER, "N", 1, 1000000, "games to send (default 1000)"},
+    {"--seed", "", NUMBER, "S", 1, UINT64_MAX, "the random games' seed (default 1)"},
+    {"--max-rss-growth-kb", "", NUMBER, "K", 0, 1u << 30,
+     "fail when the engine's resident size grows by more\nthan K kB after the first tenth of the cycles"},
+    {"--valgrind-log", "", TEXT, "F", 0, 0, "fail when valgrind's log F counts more than one lost block"},
+    {"--help", "-h", FLAG, "", 0, 0, "print this text and exit"},
+    {"--version", "", FLAG, "", 0, 0, "print the version and exit"},
+};
+
+const Program PROGRAM = {"tarvik-stress", FORMS, "", OPTIONS, "", 0, true, false};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int cycles = 1000;
-    uint64_t seed = 1;
-    long max_growth_kb = -1;
-    const char* valgrind_log = nullptr;
-    int i = 1;
-    for (; i < argc; i++) {
-        if (strcmp(argv[i], "--") == 0) {
-            i++;
-            break;
-        }
-        if (i + 1 >= argc) break;
-        if (strcmp(argv[i], "--cycles") == 0)
-            cycles = atoi(argv[++i]);
-        else if (strcmp(argv[i], "--seed") == 0)
-            seed = strtoull(argv[++i], nullptr, 10);
-        else if (strcmp(argv[i], "--max-rss-growth-kb") == 0)
-            max_growth_kb = atol(argv[++i]);
-        else if (strcmp(argv[i], "--valgrind-log") == 0)
-            valgrind_log = argv[++i];
-    }
-    if (i >= argc || cycles <= 0 || seed == 0) {
-        fputs("usage: tarvik-stress [--cycles N] [--seed S] [--max-rss-growth-kb K] [--valgrind-log F] -- COMMAND...\n",
-              stderr);
-        return 2;
-    }
+    Arguments args;
+    const ParseOutcome outcome = ParseArguments(PROGRAM, argc, argv, args);
+    if (outcome != PARSED) return outcome == ANSWERED ? 0 : 2;
+    if (args.positional.empty()) return UsageError(PROGRAM, "no COMMAND after --", "");
+    const Given& cycles_given = Value(PROGRAM, args, "--cycles");
+    const Given& seed_given = Value(PROGRAM, args, "--seed");
+    const Given& growth_given = Value(PROGRAM, args, "--max-rss-growth-kb");
+    const int cycles = cycles_given.given ? int(cycles_given.number) : 1000;
+    const uint64_t seed = seed_given.given ? seed_given.number : 1;
+    const long max_growth_kb = growth_given.given ? long(growth_given.number) : -1;
+    const Given& log_given = Value(PROGRAM, args, "--valgrind-log");
+    const char* valgrind_log = log_given.given ? log_given.text : nullptr;
     Init();
 
     ChildProcess engine;
-    if (!StartChild(engine, std::vector<std::string>(argv + i, argv + argc)))
+    if (!StartChild(engine, std::vector<std::string>(args.positional.begin(), args.positional.end())))
         return Fail(engine, 0, "cannot start the engine");
     uint64_t rng = seed;
     long warm_kb = -1, peak_plies = 0, ended = 0;

@@ -28,7 +28,8 @@ void StopEngine(ChildProcess& e) {
     EXPECT_EQ(WaitChild(e, 60000), 0);
 }
 
-TEST(Conformance, WholeGameUnderClocks) {
+TEST(ConformanceProcessTest, WholeGameUnderClocks) {
+    ExpectProcessTest();
     ChildProcess engines[2];
     std::string line;
     for (ChildProcess& e : engines) {

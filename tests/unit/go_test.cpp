@@ -60,6 +60,53 @@ TEST(GoBudgetTest, OwnClockOrMovetimeGivesATwentieth) {
     }
 }
 
+// The budget is taken in floating point; for every figure it is the
+// whole-number twentieth, capped at NO_BUDGET. The figures around the places
+// where a product could round across a whole number: multiples of 20 and
+// their neighbours, the cap, where doubles stop holding every integer, and
+// the saturated reading.
+TEST(GoBudgetTest, BudgetIsTheWholeTwentieth) {
+    const uint64_t figures[] = {
+        0,
+        1,
+        19,
+        20,
+        21,
+        39,
+        40,
+        41,
+        59999,
+        60000,
+        60001,
+        999999999,
+        1000000000,
+        4294967295,
+        4294967296,
+        85899345879,
+        85899345880,
+        85899345899,
+        85899345900,
+        85899345901,
+        (1ULL << 53) - 1,
+        1ULL << 53,
+        (1ULL << 53) + 1,
+        (1ULL << 53) + 19,
+        1ULL << 63,
+        UINT64_MAX - 19,
+        UINT64_MAX,
+    };
+    History history;
+    const Position pos = FenPosition(history, WHITE_TO_MOVE);
+    for (const uint64_t figure : figures) {
+        const uint64_t quotient = figure / 20;
+        const uint32_t expected = quotient >= NO_BUDGET ? NO_BUDGET : uint32_t(quotient);
+        for (const char* keyword : {"wtime", "movetime"}) {
+            std::string line = std::string("go ") + keyword + " " + std::to_string(figure);
+            EXPECT_EQ(UCIBudget(pos, line.data()), expected) << line;
+        }
+    }
+}
+
 // Checks a "go" reply: consecutive progress lines of the exact form from depth
 // 1, then the last line's move as "bestmove". Gives the progress matches.
 std::vector<std::smatch> ExpectSearchReply(const std::vector<std::string>& lines) {
@@ -79,7 +126,7 @@ std::vector<std::smatch> ExpectSearchReply(const std::vector<std::string>& lines
     return progress;
 }
 
-TEST(GoProtocolTest, MovetimeSearchFromTheStartPosition) {
+TEST(GoProcessTest, MovetimeSearchFromTheStartPosition) {
     const ProcessResult r = RunEngine("position startpos\ngo movetime 100\nquit\n");
     ASSERT_EQ(r.status, 0);
     const std::vector<std::string> lines = Lines(r.out);
@@ -97,7 +144,7 @@ TEST(GoProtocolTest, MovetimeSearchFromTheStartPosition) {
 
 // Any line that begins with "go" searches; the mated root makes each search
 // one depth long.
-TEST(GoProtocolTest, EveryLineBeginningWithGoSearches) {
+TEST(GoProcessTest, EveryLineBeginningWithGoSearches) {
     const std::string input = std::string("position fen ") + MATED + "\ngo\ngox\n go\nxgo\nGO\ngo wtime\nquit\n";
     const ProcessResult r = RunEngine(input);
     ASSERT_EQ(r.status, 0);
@@ -106,7 +153,7 @@ TEST(GoProtocolTest, EveryLineBeginningWithGoSearches) {
 }
 
 // A clock figure missing at the end of the line still gives an answer.
-TEST(GoProtocolTest, KeywordWithoutFigureAnswers) {
+TEST(GoProcessTest, KeywordWithoutFigureAnswers) {
     const ProcessResult r = RunEngine("position startpos moves e2e4\ngo btime\nquit\n", "", 20);
     ASSERT_EQ(r.status, 0);
     ExpectSearchReply(Lines(r.out));
@@ -115,7 +162,7 @@ TEST(GoProtocolTest, KeywordWithoutFigureAnswers) {
 // Started as "tarvik go", the engine searches the start position before it
 // reads any command, with no time limit: it is still deepening when killed,
 // and each completed depth was printed at once.
-TEST(GoProtocolTest, GoArgumentSearchesAtStartUp) {
+TEST(GoProcessTest, GoArgumentSearchesAtStartUp) {
     const ProcessResult r = RunEngine("", "go", 2);
     // 128 + 9: the engine had to be killed at the time limit.
     EXPECT_EQ(r.status, 137) << "a search without a time limit ended: " << r.out;

@@ -102,7 +102,7 @@ TEST(HardeningTest, BadInputLeavesTheRecordByteForByte) {
 
 // The whole catalogue in one session of the real program; after each bad
 // input a short search must still answer from the set-up position.
-TEST(HardeningTest, TheProgramSurvivesTheCatalogue) {
+TEST(HardeningProcessTest, TheProgramSurvivesTheCatalogue) {
     std::string input, expected;
     for (const BadInput& c : Catalogue()) {
         input += std::string(c.setup) + "\n" + c.input + "go movetime 1\n";

@@ -18,7 +18,7 @@ std::vector<Move> TriedOrder(std::vector<Move> moves, std::vector<uint32_t> scor
     return moves;
 }
 
-TEST(MvvLvaTest, VictimDecidesAttackerBreaksTies) {
+TEST(MVVLVATest, VictimDecidesAttackerBreaksTies) {
     // Rows by attacker, columns by victim: pawn to king, then no piece.
     const uint32_t expected[6][7] = {
         {15, 25, 35, 45, 55, 0, 0}, {14, 24, 34, 44, 54, 0, 0}, {13, 23, 33, 43, 53, 0, 0},
@@ -36,7 +36,7 @@ TEST(MvvLvaTest, VictimDecidesAttackerBreaksTies) {
 // Capture scores looked up in the position before the move: only the piece on
 // the target square counts, so en passant scores like a quiet move and a
 // promotion scores as the pawn capture it is.
-TEST(MvvLvaTest, ScoresCapturesByTargetSquare) {
+TEST(MVVLVATest, ScoresCapturesByTargetSquare) {
     struct Case {
         const char* fen;
         std::map<std::string, uint32_t> scores;  // every capture GenerateCaptures lists
@@ -116,7 +116,7 @@ TEST(PickMoveTest, CapturesOfAPositionInSearchOrder) {
 }  // namespace
 
 // The searches read both pieces of a capture back from its score.
-TEST(MvvLvaTest, PositiveScoresNameAttackerAndVictim) {
+TEST(MVVLVATest, PositiveScoresNameAttackerAndVictim) {
     for (uint32_t attacker = PAWN; attacker <= KING; attacker++)
         for (uint32_t victim = PAWN; victim <= QUEEN; victim++) {
             const uint32_t score = MVVALVA_VALUES[attacker][victim];

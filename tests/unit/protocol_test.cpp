@@ -26,7 +26,7 @@ std::vector<std::string> Bestmoves(const std::string& out) {
     return moves;
 }
 
-TEST(ProtocolTest, ExactRepliesToTheHandshakes) {
+TEST(ProtocolProcessTest, ExactRepliesToTheHandshakes) {
     const struct {
         const char* input;
         std::string out;
@@ -53,7 +53,7 @@ TEST(ProtocolTest, ExactRepliesToTheHandshakes) {
 
 // A line longer than the buffer arrives in pieces of 8191 characters, each a
 // command of its own: only a piece that is a command on its own is answered.
-TEST(ProtocolTest, OverLongLinesAreHandledInPieces) {
+TEST(ProtocolProcessTest, OverLongLinesAreHandledInPieces) {
     const std::string x8191(8191, 'x');
     const struct {
         std::string input;
@@ -79,7 +79,7 @@ TEST(ProtocolTest, OverLongLinesAreHandledInPieces) {
 }
 
 // Every refused "position" command keeps the position set before it.
-TEST(ProtocolTest, RefusedPositionCommandsKeepThePosition) {
+TEST(ProtocolProcessTest, RefusedPositionCommandsKeepThePosition) {
     const std::vector<std::string> refused = {
         "position",
         "position fen",
@@ -112,7 +112,7 @@ TEST(ProtocolTest, RefusedPositionCommandsKeepThePosition) {
 
 // Accepted commands replace the position; each case's answer is legal there
 // (and only there, where the position has a single legal move).
-TEST(ProtocolTest, AcceptedPositionCommandsSetThePosition) {
+TEST(ProtocolProcessTest, AcceptedPositionCommandsSetThePosition) {
     const struct {
         const char* line;
         const char* fen;

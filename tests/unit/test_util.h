@@ -57,12 +57,25 @@ struct ProcessResult {
     int status = -1;
 };
 
+// Tests that start programs run apart from the in-process ones (CTest labels
+// "process" and "unit", chosen by this suffix of the suite's name); a test
+// that starts one under another name fails here rather than slowing down
+// `ctest -L unit` unnoticed.
+constexpr const char* PROCESS_SUITE_SUFFIX = "ProcessTest";
+
+inline void ExpectProcessTest() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (test && !std::string(test->test_suite_name()).ends_with(PROCESS_SUITE_SUFFIX))
+        ADD_FAILURE() << test->test_suite_name() << " starts a program: name the suite *" << PROCESS_SUITE_SUFFIX;
+}
+
 // Runs one of the built programs (args: words separated by spaces) with input
 // on its standard input, then end of file, and kills it when it has not ended
 // within timeout_seconds; the output is everything it printed until then.
 // With keep_err its standard error is kept in err instead of passed through.
 inline ProcessResult RunProgram(const std::string& program, const std::string& args, const std::string& input,
                                 int timeout_seconds = 60, bool keep_err = false) {
+    ExpectProcessTest();
     std::vector<std::string> argv = {TARVIK_BIN_DIR "/" + program};
     std::istringstream words(args);
     for (std::string word; words >> word;) argv.push_back(word);
