@@ -22,9 +22,7 @@ for deb in "$amd64" "$arm64"; do
 done
 (cd dist && grep -F -e "${amd64#dist/}" -e "${arm64#dist/}" SHA256SUMS | sha256sum -c --quiet -)
 
-tools/need_packages.sh "lintian" lintian lintian
-tools/need_packages.sh "man" man man-db
-tools/need_packages.sh "the ARM64 emulator" qemu-aarch64 qemu-user
+tools/need_packages.sh lintian man qemu
 tests/e2e/install_deps.sh >/dev/null
 
 work=build/check-deb

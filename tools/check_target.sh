@@ -1,9 +1,10 @@
 #!/bin/bash
-# Checks one release target's programs under an emulator:
+# Checks one release target's programs under its emulator:
 #   tools/check_target.sh TARGET BIN_DIR DEEPLINE REFERENCE
-# TARGET is linux-x86_64, linux-arm64, windows-x86_64 or wasm; BIN_DIR holds the
-# unpacked archive's programs (for wasm, the .js programs run under Node); DEEPLINE is the target's stack check program;
-# REFERENCE is the native engine whose UCI transcript the target must match.
+# TARGET is a row of tools/targets.tsv, whose run command starts the programs;
+# BIN_DIR holds the unpacked archive's programs; DEEPLINE is the target's
+# stack check program; REFERENCE is the native engine whose UCI transcript the
+# target must match.
 # Checks: the perft suites (capped), the bench signature, every result of
 # tests/data/expected.txt, the transcript, the handshake over an open pipe,
 # and the deepest search line.
@@ -11,43 +12,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1 bin=$2 deepline=$3 reference=$4
 . tools/facts.sh
+. tools/targets.sh
+load_target "$target"
+tools/need_packages.sh "${target_check_needs[@]}"
 BENCH_NODES=$TARVIK_BENCH_NODES
-# The same caps as the native perft tests.
-declare -A PERFT_NODES=([standard]=5000000 [suite]=1000000)
 work=build/check-$target
 mkdir -p "$work"
-
-exe=""
-run=()
-# The Linux programs run on an emulated processor of the first generation of
-# their architecture, which proves they need nothing newer: x86-64 without
-# POPCNT, SSE4 or AVX, and an ARMv8.0 core.
-case $target in
-linux-x86_64)
-    tools/need_packages.sh "the x86-64 emulator" qemu-x86_64 qemu-user
-    run=(qemu-x86_64 -cpu qemu64,-popcnt,-sse4.1,-sse4.2,-avx,-avx2)
-    ;;
-linux-arm64)
-    tools/need_packages.sh "the ARM64 emulator" qemu-aarch64 qemu-user
-    run=(qemu-aarch64 -cpu cortex-a53)
-    ;;
-windows-x86_64)
-    tools/need_packages.sh "the Windows emulator" /usr/lib/wine/wine64 wine64
-    exe=.exe
-    # A prefix of our own, made on first use; wine's own chatter goes to a log.
-    export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
-    run=(/usr/lib/wine/wine64)
-    ;;
-wasm)
-    tools/need_packages.sh "Node" node nodejs
-    exe=.js
-    run=(node)
-    ;;
-*)
-    echo "tarvik: unknown target $target" >&2
-    exit 2
-    ;;
-esac
+exe=$target_exe
+run=("${target_run[@]}")
 
 failures=0
 fail() {
@@ -65,12 +37,12 @@ untimed() { sed -E 's/ nps [0-9]+//; s/ time [0-9]+//'; }
 
 start=$SECONDS
 
-# 1. Perft suites.
-for suite in standard suite; do
-    out=$(program "$bin/tarvik-perft$exe" --epd "tests/data/$suite.epd" --max-nodes "${PERFT_NODES[$suite]}") || true
+# 1. Perft suites, with the caps of the native perft tests.
+while read -r suite nodes; do
+    out=$(program "$bin/tarvik-perft$exe" --epd "tests/data/$suite.epd" --max-nodes "$nodes") || true
     result=$(tail -n 1 <<<"$out")
     [[ $result =~ ^[1-9][0-9]*\ passed,\ 0\ failed$ ]] || fail "perft $suite.epd: $result"
-done
+done < <(awk '!/^#/ && $2 == "release" { print $1, $3 }' tests/data/perft_caps.txt)
 
 # 2. Bench signature.
 bench=$(program "$bin/tarvik-bench$exe" || true)
