@@ -3,9 +3,9 @@
 // program's own arithmetic, where the EPD suite checker and the command line
 // agree that the tree of depth 0 is one leaf.
 #include <cstdio>
-#include <regex>
 #include <string>
 
+#include "expect.h"
 #include "test_util.h"
 #include "uci/version.h"
 
@@ -36,7 +36,7 @@ TEST(ProgramArgumentsTest, HelpAndVersionExitAtOnce) {
         {"tarvik-bench", "--version", "tarvik-bench (tarvik) " + version + "\n"},
         {"tarvik", "--help", "usage: tarvik [go]\n"},
         {"tarvik-perft", "--help", "usage: tarvik-perft DEPTH [FEN] [--divide]\n"},
-        {"tarvik-bench", "--help", "usage: tarvik-bench\n"},
+        {"tarvik-bench", "--help", "usage: tarvik-bench [--check]\n"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunProgram(c.program, c.args, "uci\ngo\n", 10, true);
@@ -73,8 +73,7 @@ TEST(ProgramArgumentsTest, UnknownEngineArgumentsAreNotedAndIgnored) {
         const ProcessResult r = RunProgram("tarvik", c.args, input, 60, true);
         EXPECT_EQ(r.status, 0) << c.args;
         // Times and speeds vary; only the search output's shape is compared.
-        const std::regex timing(" nps [0-9]+| time [0-9]+");
-        EXPECT_EQ(std::regex_replace(r.out, timing, ""), std::regex_replace(plain.out, timing, "")) << c.args;
+        EXPECT_EQ(Untimed(r.out), Untimed(plain.out)) << c.args;
         const std::vector<std::string> lines = Lines(r.err);
         ASSERT_EQ(lines.size(), 1u) << c.args << ": " << r.err;
         EXPECT_TRUE(Contains(lines[0], c.named) && Contains(lines[0], "tarvik --help")) << lines[0];
@@ -136,6 +135,10 @@ TEST(ProgramArgumentsTest, UsageErrorsExitWithTwo) {
         {"tarvik-bench", "--depth 2 --moves e2e5", 2, "refused: position startpos moves e2e5"},
         {"tarvik-bench", "--nodes 5", 2, "unknown argument: --nodes"},
         {"tarvik-bench", "2", 2, "unknown argument: 2"},
+        {"tarvik-bench", "--expect", 2, "--expect takes one FILE"},
+        {"tarvik-bench", "--expect " + suite + " " + suite, 2, "--expect takes one FILE"},
+        {"tarvik-bench", "--expect /nonexistent/expected.txt", 2, "cannot open /nonexistent/expected.txt"},
+        {"tarvik-bench", "--expect " + data, 2, "no expected results read from " + data},
         {"tarvik-perft", "2", 0, "Nodes: 400\n"},
         {"tarvik-perft", "--divide 1", 0, "Nodes: 20\n"},
         {"tarvik-perft", "3 --divide", 0, "Nodes: 8902\n"},
@@ -156,6 +159,43 @@ TEST(ProgramArgumentsTest, UsageErrorsExitWithTwo) {
         }
     }
     remove(suite.c_str());
+}
+
+// The bench program's checking modes: what they print and their status, with
+// the expected-results reader and comparison themselves tested in-process.
+TEST(BenchProgramTest, CheckingModes) {
+    const std::string block =
+        "position startpos\n"
+        "info depth 1 score cp 864 nodes 1 pv g1f3\n"
+        "info depth 2 score cp 0 nodes 21 pv g1f3\n"
+        "bestmove g1f3\n";
+    std::string changed = block;
+    changed.replace(changed.find("nodes 21"), 8, "nodes 20");
+    const std::string good = WriteEpd("# a block\n\n" + block), bad = WriteEpd(block + "\n" + changed);
+    const struct {
+        std::string args;
+        std::string input;
+        int status;
+        std::string out;
+    } cases[] = {
+        {"--expect " + good, "", 0, "1 expected results matched\n"},
+        {"--expect " + bad, "", 1,
+         "FAIL position startpos (depth 2)\n"
+         "- info depth 2 score cp 0 nodes 20 pv g1f3\n"
+         "+ info depth 2 score cp 0 nodes 21 pv g1f3\n"
+         "1 expected results matched, 1 failed\n"},
+        {"--untimed", "info depth 1 score cp 5 nps 1234 nodes 1 time 17 pv e2e4\nbestmove e2e4\nlast", 0,
+         "info depth 1 score cp 5 nodes 1 pv e2e4\nbestmove e2e4\nlast\n"},
+        {"--untimed", "", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = RunProgram("tarvik-bench", c.args, c.input, 60, true);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+        EXPECT_EQ(r.err, "") << c.args;
+    }
+    remove(good.c_str());
+    remove(bad.c_str());
 }
 
 TEST(PerftProgramTest, DepthZeroIsOneLeaf) {
