@@ -31,13 +31,11 @@ export SOURCE_DATE_EPOCH=$stamp
 mkdir -p dist build
 rm -rf dist/SHA256SUMS dist/check
 
-# Configures the target's build folder with the given extra CMake flags.
+# Configures the loaded target's build folder, logging to BUILD.configure.log.
 configure() {
     local build=$1
     shift
-    local args=(-DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF -DTARVIK_STATIC=ON -DTARVIK_NATIVE=OFF "$@")
-    [ -z "$target_toolchain" ] || args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$target_toolchain.cmake")
-    cmake -S . -B "$build" "${args[@]}" >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; return 1; }
+    target_configure "$build" "$@" >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; return 1; }
 }
 
 # The programs of the loaded target in its build folder. With a training

@@ -1,6 +1,7 @@
 # Reads tools/targets.tsv for the bash scripts that source this file from the
 # project root: `targets` lists the names, `load_target NAME` sets the row's
-# fields as target_* variables (the commands as arrays, "-" as empty).
+# fields as target_* variables (the commands as arrays, "-" as empty), and
+# `target_configure BUILD` configures a release build of the loaded target.
 # shellcheck shell=bash disable=SC2034 # the variables are for the sourcing script
 targets() { awk -F '\t' '!/^#/ && NF { print $1 }' tools/targets.tsv; }
 
@@ -24,4 +25,15 @@ load_target() {
     IFS=, read -r -a target_build_needs <<<"${fields[8]}"
     IFS=, read -r -a target_check_needs <<<"${fields[9]}"
     target_deb=${fields[10]}
+}
+
+# Configures BUILD for the loaded target as the release archives are built:
+# static Release programs for the architecture's baseline processor, with
+# the target's toolchain; more CMake flags may follow.
+target_configure() {
+    local build=$1
+    shift
+    local args=(-DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF -DTARVIK_STATIC=ON -DTARVIK_NATIVE=OFF "$@")
+    [ -z "$target_toolchain" ] || args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$target_toolchain.cmake")
+    cmake -S . -B "$build" "${args[@]}"
 }
