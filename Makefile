@@ -60,15 +60,15 @@ pgo:
 # The whole suite again in a Debug build under AddressSanitizer and
 # UndefinedBehaviorSanitizer: every made move is checked for consistency and any
 # memory error, leak or undefined behaviour fails the run. The perft suites run
-# with lower caps here, since this build is some fifty times slower.
+# with their "sanitize" caps (tests/data/perft_caps.txt), lower since this
+# build is some fifty times slower.
 ASAN_BUILD ?= build/asan
-SANITIZE_PERFT_NODES ?= 1000000
 
 test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	./$(ASAN_BUILD)/tarvik-perft --epd tests/data/standard.epd --max-nodes $(SANITIZE_PERFT_NODES)
-	./$(ASAN_BUILD)/tarvik-perft --epd tests/data/suite.epd --max-nodes $(SANITIZE_PERFT_NODES)
+	awk '!/^#/ && $$2 == "sanitize" { print $$1, $$3 }' tests/data/perft_caps.txt | while read -r suite nodes; do \
+		./$(ASAN_BUILD)/tarvik-perft --epd tests/data/$$suite.epd --max-nodes $$nodes || exit 1; done
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'perft|e2e'
 
 # libFuzzer targets (clang): `make fuzz-run FUZZ_SECONDS=60` runs each one for
@@ -99,16 +99,14 @@ format-check:
 .PHONY: need-gtest test-libcxx install dist check-dist
 
 need-gtest:
-	@tools/need_packages.sh GoogleTest /usr/include/gtest/gtest.h libgtest-dev
+	@tools/need_packages.sh gtest
 
 # The whole suite built by clang against libc++, the C++ library macOS uses;
 # GoogleTest is built from Debian's source package with the same library.
 LIBCXX_BUILD ?= build/libcxx
 
 test-libcxx:
-	@tools/need_packages.sh clang++ clang++-14 clang-14
-	@tools/need_packages.sh libc++ /usr/lib/llvm-14/include/c++/v1/vector libc++-14-dev libc++abi-14-dev
-	@tools/need_packages.sh "the GoogleTest source" /usr/src/googletest/CMakeLists.txt googletest
+	@tools/need_packages.sh clang libcxx gtest-source
 	cmake -S . -B $(LIBCXX_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_LTO=OFF \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/clang-libcxx.cmake -DTARVIK_GTEST_SOURCE=/usr/src/googletest
 	cmake --build $(LIBCXX_BUILD) -j$(JOBS)
@@ -122,14 +120,15 @@ install:
 	cmake --build $(BUILD) -j$(JOBS) --target tarvik tarvik-perft tarvik-bench
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# Release archives for Linux x86-64, Linux ARM64 and Windows x86-64 in dist/,
-# with SHA256SUMS; check-dist also checks each archive's programs under
-# qemu-user and wine64.
+# Release archives for every target of tools/targets.tsv in dist/, with
+# SHA256SUMS (tools/dist.sh); check-dist then checks each archive's programs
+# under the target's emulator (tools/check_dist.sh). docs/RELEASING.md has
+# the details.
 dist:
 	JOBS=$(JOBS) tools/dist.sh
 
-check-dist:
-	JOBS=$(JOBS) tools/dist.sh --check
+check-dist: dist
+	tools/check_dist.sh
 
 # The Debian package for amd64 and arm64 (cross-built) in dist/, added to
 # SHA256SUMS. check-deb, as root, also lints both, installs the amd64 one over
@@ -151,7 +150,7 @@ WASM_BUILD ?= build/wasm
 .PHONY: wasm web test-web
 
 wasm:
-	@tools/need_packages.sh emscripten emcc emscripten
+	@tools/need_packages.sh emscripten
 	cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/emscripten.cmake
 	cmake --build $(WASM_BUILD) -j$(JOBS)
@@ -162,11 +161,11 @@ wasm:
 # from file://, keeping screenshots in build/web-test/, after the page's own
 # logic under Node (web/test/units.mjs).
 web: wasm
-	@tools/need_packages.sh npm npm npm
+	@tools/need_packages.sh npm
 	cd web && npm ci --no-audit --no-fund --loglevel=error
 	node web/build.mjs $(WASM_BUILD)/tarvik-worker.js dist/web
 
 test-web: web
-	@tools/need_packages.sh chromium /usr/bin/chromium chromium
+	@tools/need_packages.sh chromium
 	cd web && node --test test/units.mjs
 	node web/test/browser.mjs dist/web build/web-test

@@ -6,6 +6,10 @@
 # None needs threads or shared memory except the stack check's watcher. Memory
 # is fixed: it cannot grow during a search because it cannot grow at all.
 
+# The programs are JavaScript and WebAssembly, which `cmake --install --strip`
+# must leave alone.
+set(CMAKE_STRIP "")
+
 # The search stack (TARVIK_STACK_BYTES), fixed at link time as on Windows,
 # and the whole memory: twice that, for the tables and a few history blocks.
 math(EXPR TARVIK_WASM_MEMORY "2 * ${TARVIK_STACK_BYTES}")
@@ -28,6 +32,9 @@ target_link_options(tarvik-worker PRIVATE ${TARVIK_WASM_LINK}
   -sEXPORTED_FUNCTIONS=_main,_tarvik_command -sEXPORTED_RUNTIME_METHODS=ccall
   --pre-js ${PROJECT_SOURCE_DIR}/web/engine/worker.js)
 set_property(TARGET tarvik-worker APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/web/engine/worker.js)
+# The engine's .wasm goes beside its .js; the others carry theirs inside.
+install(FILES $<TARGET_FILE_DIR:tarvik>/tarvik.wasm DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tarvik-worker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The stack check watches the search from a second thread, which WebAssembly
 # has only with shared memory: it gets a library of its own built for threads.
@@ -46,4 +53,8 @@ if(TARVIK_STACK_CHECK)
   target_link_options(tarvik-deepline PRIVATE ${TARVIK_WASM_LINK} -sINITIAL_MEMORY=${TARVIK_DEEPLINE_MEMORY}
     -sSTACK_OVERFLOW_CHECK=2 -pthread -sPROXY_TO_PTHREAD=1
     -sEXIT_RUNTIME=1 -sENVIRONMENT=node,worker -sSINGLE_FILE=1)
+  # Its threads start from a second script beside it.
+  install(TARGETS tarvik-deepline RUNTIME DESTINATION . COMPONENT check EXCLUDE_FROM_ALL)
+  install(FILES $<TARGET_FILE_DIR:tarvik-deepline>/tarvik-deepline.worker.js DESTINATION . COMPONENT check
+    EXCLUDE_FROM_ALL OPTIONAL)
 endif()

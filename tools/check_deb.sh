@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/facts.sh
+. tools/targets.sh
 [ "$(id -u)" = 0 ] || { echo "tarvik: tools/check_deb.sh installs packages: run it as root" >&2; exit 1; }
 
 version=$(dpkg-parsechangelog -S Version)
@@ -22,9 +23,7 @@ for deb in "$amd64" "$arm64"; do
 done
 (cd dist && grep -F -e "${amd64#dist/}" -e "${arm64#dist/}" SHA256SUMS | sha256sum -c --quiet -)
 
-tools/need_packages.sh "lintian" lintian lintian
-tools/need_packages.sh "man" man man-db
-tools/need_packages.sh "the ARM64 emulator" qemu-aarch64 qemu-user
+tools/need_packages.sh lintian man qemu
 tests/e2e/install_deps.sh >/dev/null
 
 work=build/check-deb
@@ -149,13 +148,19 @@ diff -u "$work/amd64.contents" "$work/arm64.contents" >"$work/contents.diff" ||
     fail "the arm64 package holds other files than the amd64 one: $(cat "$work/contents.diff")"
 dpkg-deb -x "$arm64" "$work/arm64"
 mkdir -p "$work/arm64-run"
+# The emulator the release checks run the arm64 target's programs under.
+for target in $(targets); do
+    load_target "$target"
+    [ "$target_deb" != arm64 ] || break
+done
+[ "$target_deb" = arm64 ] || fail "no target with the Debian architecture arm64 in tools/targets.tsv"
 for program in tarvik tarvik-perft tarvik-bench; do
     readelf -h "$work/arm64/usr/games/$program" | grep -q 'Machine: *AArch64' || fail "$program is no ARM64 program"
-    printf '#!/bin/sh\nexec qemu-aarch64 -cpu cortex-a53 %s "$@"\n' "$PWD/$work/arm64/usr/games/$program" \
+    printf '#!/bin/sh\nexec %s %s "$@"\n' "${target_run[*]}" "$PWD/$work/arm64/usr/games/$program" \
         >"$work/arm64-run/$program"
     chmod +x "$work/arm64-run/$program"
 done
-sh debian/tests/engine "$work/arm64-run" || fail "the arm64 programs under qemu-aarch64"
+sh debian/tests/engine "$work/arm64-run" || fail "the arm64 programs under ${target_run[*]}"
 
 if [ "$failures" -ne 0 ]; then
     echo "tools/check_deb.sh: $failures check(s) failed; logs in $work"

@@ -1,53 +1,23 @@
 #!/bin/bash
-# Checks one release target's programs under an emulator:
+# Checks one release target's programs under its emulator:
 #   tools/check_target.sh TARGET BIN_DIR DEEPLINE REFERENCE
-# TARGET is linux-x86_64, linux-arm64, windows-x86_64 or wasm; BIN_DIR holds the
-# unpacked archive's programs (for wasm, the .js programs run under Node); DEEPLINE is the target's stack check program;
-# REFERENCE is the native engine whose UCI transcript the target must match.
+# TARGET is a row of tools/targets.tsv, whose run command starts the programs;
+# BIN_DIR holds the unpacked archive's programs; DEEPLINE is the target's
+# stack check program; REFERENCE is the native engine whose UCI transcript the
+# target must match.
 # Checks: the perft suites (capped), the bench signature, every result of
 # tests/data/expected.txt, the transcript, the handshake over an open pipe,
 # and the deepest search line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1 bin=$2 deepline=$3 reference=$4
-. tools/facts.sh
-BENCH_NODES=$TARVIK_BENCH_NODES
-# The same caps as the native perft tests.
-declare -A PERFT_NODES=([standard]=5000000 [suite]=1000000)
+. tools/targets.sh
+load_target "$target"
+tools/need_packages.sh "${target_check_needs[@]}"
 work=build/check-$target
 mkdir -p "$work"
-
-exe=""
-run=()
-# The Linux programs run on an emulated processor of the first generation of
-# their architecture, which proves they need nothing newer: x86-64 without
-# POPCNT, SSE4 or AVX, and an ARMv8.0 core.
-case $target in
-linux-x86_64)
-    tools/need_packages.sh "the x86-64 emulator" qemu-x86_64 qemu-user
-    run=(qemu-x86_64 -cpu qemu64,-popcnt,-sse4.1,-sse4.2,-avx,-avx2)
-    ;;
-linux-arm64)
-    tools/need_packages.sh "the ARM64 emulator" qemu-aarch64 qemu-user
-    run=(qemu-aarch64 -cpu cortex-a53)
-    ;;
-windows-x86_64)
-    tools/need_packages.sh "the Windows emulator" /usr/lib/wine/wine64 wine64
-    exe=.exe
-    # A prefix of our own, made on first use; wine's own chatter goes to a log.
-    export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
-    run=(/usr/lib/wine/wine64)
-    ;;
-wasm)
-    tools/need_packages.sh "Node" node nodejs
-    exe=.js
-    run=(node)
-    ;;
-*)
-    echo "tarvik: unknown target $target" >&2
-    exit 2
-    ;;
-esac
+exe=$target_exe
+run=("${target_run[@]}")
 
 failures=0
 fail() {
@@ -60,22 +30,21 @@ program() {
     shift
     "${run[@]}" "$name" "$@" 2>>"$work/stderr.log" | tr -d '\r'
 }
-# Times and speeds vary from run to run and machine to machine.
-untimed() { sed -E 's/ nps [0-9]+//; s/ time [0-9]+//'; }
+# Times and speeds vary from run to run and machine to machine; the native
+# bench program cuts them out.
+untimed() { "$(dirname "$reference")/tarvik-bench" --untimed; }
 
 start=$SECONDS
 
-# 1. Perft suites.
-for suite in standard suite; do
-    out=$(program "$bin/tarvik-perft$exe" --epd "tests/data/$suite.epd" --max-nodes "${PERFT_NODES[$suite]}") || true
+# 1. Perft suites, with the caps of the native perft tests.
+while read -r suite nodes; do
+    out=$(program "$bin/tarvik-perft$exe" --epd "tests/data/$suite.epd" --max-nodes "$nodes") || true
     result=$(tail -n 1 <<<"$out")
     [[ $result =~ ^[1-9][0-9]*\ passed,\ 0\ failed$ ]] || fail "perft $suite.epd: $result"
-done
+done < <(awk '!/^#/ && $2 == "release" { print $1, $3 }' tests/data/perft_caps.txt)
 
-# 2. Bench signature.
-bench=$(program "$bin/tarvik-bench$exe" || true)
-signature=$(grep '^Nodes searched:' <<<"$bench" || true)
-[ "$signature" = "Nodes searched: $BENCH_NODES" ] || fail "bench: '$signature', expected 'Nodes searched: $BENCH_NODES'"
+# 2. Bench signature, checked by the bench itself.
+bench=$(program "$bin/tarvik-bench$exe" --check) || fail "bench: $(tail -n 1 <<<"$bench")"
 # WebAssembly runs on this very processor, so its speed is worth comparing
 # with the native bench's: three runs of each, taken in turns, the fastest of
 # each counted, since other work on the machine only ever slows a run down.
@@ -93,40 +62,12 @@ if [ "$target" = wasm ]; then
         'BEGIN { printf "[wasm] bench speed: %d nodes/s under Node, %d native: %.2f of native\n", w, n, n ? w / n : 0 }'
 fi
 
-# 3. Expected search results: each block's position searched to the depth of
-#    its last progress line, compared without times and speeds.
-blocks=0
-expected_block() {
-    local command=$1 want=$2
-    local depth fen="" moves="" args=()
-    depth=$(grep '^info depth' <<<"$want" | tail -n 1 | cut -d' ' -f3)
-    case $command in
-    *startpos*) ;;
-    *fen\ *) fen=${command#*fen }; fen=${fen%% moves*} ;;
-    esac
-    case $command in *" moves "*) moves=${command#* moves } ;; esac
-    args=(--depth "$depth")
-    [ -n "$fen" ] && args+=(--fen "$fen")
-    [ -n "$moves" ] && args+=(--moves "$moves")
-    got=$(program "$bin/tarvik-bench$exe" "${args[@]}" | untimed) || true
-    [ "$got" = "$want" ] || fail "expected.txt: $command"$'\n'"$(diff <(echo "$want") <(echo "$got") || true)"
-    blocks=$((blocks + 1))
-}
-command="" want=""
-while IFS= read -r line || [ -n "$line" ]; do
-    case $line in
-    \#*) continue ;;
-    "")
-        [ -n "$command" ] && expected_block "$command" "$want"
-        command="" want=""
-        ;;
-    *)
-        if [ -z "$command" ]; then command=$line; else want+=${want:+$'\n'}$line; fi
-        ;;
-    esac
-done <tests/data/expected.txt
-[ -n "$command" ] && expected_block "$command" "$want"
-[ "$blocks" -ge 10 ] || fail "expected.txt: only $blocks blocks read"
+# 3. Expected search results, checked by the bench program: each block's
+#    position searched to the depth of its last progress line, compared
+#    without times and speeds.
+expected=$(program "$bin/tarvik-bench$exe" --expect tests/data/expected.txt) ||
+    fail "expected.txt:"$'\n'"$expected"
+expected=$(tail -n 1 <<<"$expected")
 
 # 4. UCI transcript, line for line against the native engine, once with "\n"
 #    and once with "\r\n" line ends.
@@ -168,4 +109,4 @@ if [ "$failures" -ne 0 ]; then
     echo "[$target] $failures check(s) failed; emulator messages in $work/stderr.log"
     exit 1
 fi
-echo "[$target] perft, bench signature, $blocks expected results, transcript, live handshake and deep line ok ($((SECONDS - start)) s)"
+echo "[$target] perft, bench signature, $expected, transcript, live handshake and deep line ok ($((SECONDS - start)) s)"

@@ -1,9 +1,10 @@
 #!/bin/bash
-# Builds the Debian package of the engine for amd64 and arm64 into dist/:
-#   tarvik_VERSION-REVISION_amd64.deb, tarvik_VERSION-REVISION_arm64.deb,
+# Builds the Debian package of the engine for every Debian architecture of
+# tools/targets.tsv (amd64 and arm64) into dist/:
+#   tarvik_VERSION-REVISION_ARCH.deb,
 # and adds them to dist/SHA256SUMS (replacing earlier lines for them).
-# Both come from debian/ through dpkg-buildpackage: amd64 with the host g++,
-# arm64 cross-built (-a arm64) with aarch64-linux-gnu-g++, the release
+# They come from debian/ through dpkg-buildpackage: the host's architecture
+# with the host g++, the others cross-built (-a ARCH) with the release
 # archives' cross compiler. The sources are copied to build/deb/ first, since
 # dpkg-buildpackage writes its packages next to the source tree. Missing
 # Debian packages are installed when running as root.
@@ -11,30 +12,34 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
 . tools/facts.sh
+. tools/targets.sh
 
-tools/need_packages.sh "dpkg-buildpackage" dpkg-buildpackage dpkg-dev
-tools/need_packages.sh "debhelper" dh debhelper
-tools/need_packages.sh "CMake" cmake cmake
+# The packages are those of the targets with a Debian architecture, each
+# built with its target's compiler and, for the profile-guided build,
+# trained under its target's emulator when foreign (debian/rules).
+architectures=()
+needs=()
+for target in $(targets); do
+    load_target "$target"
+    [ -n "$target_deb" ] || continue
+    architectures+=("$target_deb")
+    needs+=("${target_build_needs[@]}")
+done
 # dpkg-buildpackage asks for build-essential whatever the compiler at hand.
-tools/need_packages.sh "build-essential" /usr/share/build-essential/list build-essential
-tools/need_packages.sh "the ARM64 cross compiler" aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
+tools/need_packages.sh dpkg-dev debhelper cmake build-essential "${needs[@]}"
 
-# The cross build links against the cross compiler's own ARM64 libraries;
-# dpkg-shlibdeps reads the package dependencies they bring from the ARM64
-# runtime libraries themselves, installed through dpkg's multiarch.
+# A cross build links against the cross compiler's own libraries;
+# dpkg-shlibdeps reads the package dependencies they bring from the
+# architecture's runtime libraries themselves, installed through dpkg's
+# multiarch, which also let its training run under the emulator.
 host=$(dpkg --print-architecture)
-if [ "$host" != arm64 ] && [ ! -e /usr/lib/aarch64-linux-gnu/libstdc++.so.6 ]; then
-    if [ "$(id -u)" = 0 ]; then
-        echo "installing the ARM64 runtime libraries: libstdc++6:arm64"
-        dpkg --add-architecture arm64
-        { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends libstdc++6:arm64; } \
-            >"${TMPDIR:-/tmp}/tarvik-apt.log" 2>&1 || true
+for arch in "${architectures[@]}"; do
+    [ "$arch" != "$host" ] || continue
+    if [ "$(id -u)" = 0 ] && ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+        dpkg --add-architecture "$arch"
     fi
-    [ -e /usr/lib/aarch64-linux-gnu/libstdc++.so.6 ] || {
-        echo "tarvik: the ARM64 runtime libraries are missing: dpkg --add-architecture arm64; apt-get update; apt-get install libstdc++6:arm64" >&2
-        exit 1
-    }
-fi
+    tools/need_packages.sh "$arch-runtime"
+done
 
 version=$(dpkg-parsechangelog -S Version)
 if [ "${version%-*}" != "$TARVIK_VERSION" ]; then
@@ -49,8 +54,10 @@ mkdir -p "$src" dist
 # The checkout's files as they are (committed or not), without build output.
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -C "$src" -xf -
 
-for arch in amd64 arm64; do
-    echo "== tarvik_${version}_$arch.deb"
+debs=()
+for arch in "${architectures[@]}"; do
+    deb=tarvik_${version}_$arch.deb
+    echo "== $deb"
     args=(-b -us -uc --jobs="$JOBS")
     [ "$arch" = "$host" ] || args+=(-a "$arch" -Pnocheck)
     if ! (cd "$src" && dpkg-buildpackage "${args[@]}") >"$work/build-$arch.log" 2>&1; then
@@ -58,14 +65,16 @@ for arch in amd64 arm64; do
         echo "tarvik: the $arch package did not build; the whole log is $work/build-$arch.log" >&2
         exit 1
     fi
-    cp "$work/tarvik_${version}_$arch.deb" dist/
+    cp "$work/$deb" dist/
+    debs+=("$deb")
 done
 
-debs=("tarvik_${version}_amd64.deb" "tarvik_${version}_arm64.deb")
 (
     cd dist
     touch SHA256SUMS
-    grep -v -F -e " ${debs[0]}" -e " ${debs[1]}" SHA256SUMS >SHA256SUMS.new || true
+    patterns=()
+    for deb in "${debs[@]}"; do patterns+=(-e " $deb"); done
+    grep -v -F "${patterns[@]}" SHA256SUMS >SHA256SUMS.new || true
     sha256sum "${debs[@]}" >>SHA256SUMS.new
     mv SHA256SUMS.new SHA256SUMS
 )

@@ -1,4 +1,9 @@
-# Perft suites against the built tarvik-perft, capped so the suite stays fast.
-add_test(NAME perft_standard COMMAND tarvik-perft --epd ${TARVIK_TEST_DATA}/standard.epd --max-nodes 5000000)
-add_test(NAME perft_suite COMMAND tarvik-perft --epd ${TARVIK_TEST_DATA}/suite.epd --max-nodes 1000000)
-set_tests_properties(perft_standard perft_suite PROPERTIES LABELS perft TIMEOUT 600)
+# Perft suites against the built tarvik-perft, capped (data/perft_caps.txt) so the suite stays fast.
+file(STRINGS ${TARVIK_TEST_DATA}/perft_caps.txt TARVIK_PERFT_CAPS REGEX "^[a-z]+[ \t]+release[ \t]+[0-9]+")
+foreach(row ${TARVIK_PERFT_CAPS})
+  string(REGEX REPLACE "^([a-z]+)[ \t]+release[ \t]+([0-9]+).*" "\\1;\\2" row "${row}")
+  list(GET row 0 suite)
+  list(GET row 1 nodes)
+  add_test(NAME perft_${suite} COMMAND tarvik-perft --epd ${TARVIK_TEST_DATA}/${suite}.epd --max-nodes ${nodes})
+  set_tests_properties(perft_${suite} PROPERTIES LABELS perft TIMEOUT 600)
+endforeach()

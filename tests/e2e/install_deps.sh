@@ -3,7 +3,9 @@
 # Usage: tests/e2e/install_deps.sh [EXTRA_PACKAGE...]   (e.g. stockfish, to try the harness without our engine)
 set -euo pipefail
 
-packages=(xboard polyglot fairymax xvfb xauth "$@")
+# The packages are the "e2e" need of tools/packages.txt.
+read -r -a packages <<<"$("$(dirname "$0")/../../tools/need_packages.sh" --list e2e)"
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
