@@ -143,7 +143,7 @@ wasm:
 # around tarvik-worker.js into dist/web/; test-web plays it in headless
 # chromium (Debian's, driven by puppeteer-core) from a server on 127.0.0.1 and
 # from file://, keeping screenshots in build/web-test/, after the page's own
-# logic under Node (web/test/units.mjs).
+# logic and its controller under Node (web/test/*.test.mjs).
 web: wasm
 	@tools/need_packages.sh npm npm npm
 	cd web && npm ci --no-audit --no-fund --loglevel=error
@@ -151,5 +151,5 @@ web: wasm
 
 test-web: web
 	@tools/need_packages.sh chromium /usr/bin/chromium chromium
-	cd web && node --test test/units.mjs
+	cd web && node --test test/units.test.mjs test/controller.test.mjs
 	node web/test/browser.mjs dist/web build/web-test

@@ -1,0 +1,171 @@
+// Draws the page from the controller's state: the board, the clocks, the
+// move list, the engine's lines and the panel's texts and buttons. It reads
+// the state and writes the page, and nothing else; what did not change is
+// left as it is, so a redraw ten times a second costs little.
+import { formatClock } from './clock.js';
+import { NAMES, other } from './controller.js';
+import { chessAt, destinations, fenAt, firstMoveNumber, recordPgn } from './game.js';
+import { formatCount, formatScore } from './uci.js';
+
+const $ = (id) => document.getElementById(id);
+
+function setText(el, text) {
+  if (el.textContent !== text) el.textContent = text;
+}
+
+const html = new WeakMap();
+function setHtml(el, text) {
+  if (html.get(el) === text) return false;
+  html.set(el, text);
+  el.innerHTML = text;
+  return true;
+}
+
+function escape(text) {
+  return String(text).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
+}
+
+export function createView(board, ctrl) {
+  let pgnFor = { key: null, game: null };
+  let lastPromotion = null;
+  let boardChess = { key: null };
+
+  // The rules library's view of the position on view, made once per position.
+  function positionOnView(state) {
+    const key = `${state.ply} ${fenAt(state.game, state.ply)}`;
+    if (boardChess.key !== key || boardChess.game !== state.game) {
+      const chess = chessAt(state.game, state.ply);
+      boardChess = { key, game: state.game, chess, dests: destinations(chess), check: chess.inCheck() };
+    }
+    return boardChess;
+  }
+
+  function drawBoard(state) {
+    const fen = fenAt(state.game, state.ply);
+    const turn = fen.split(' ')[1];
+    const { dests, check } = positionOnView(state);
+    let who = null;
+    if (ctrl.canMove()) who = state.mode === 'analyse' ? 'both' : state.player;
+    const last = state.game.moves[state.ply - 1];
+    const lines = state.analysis.fen === fen && state.analysis.ply === state.ply ? state.analysis.lines : [];
+    const best = state.mode === 'analyse' && lines[0] && lines[0].pv && lines[0].pv[0];
+    board.show({
+      fen,
+      turn,
+      who,
+      dests,
+      lastMove: last ? [last.from, last.to] : null,
+      check,
+      orientation: state.orientation,
+      arrows: best ? [{ from: best.slice(0, 2), to: best.slice(2, 4) }] : [],
+    });
+    $('board').dataset.fen = fen;
+    $('board').dataset.ply = String(state.ply);
+  }
+
+  function drawClocks(state) {
+    for (const [id, color] of [
+      ['clock-bottom', state.orientation],
+      ['clock-top', other(state.orientation)],
+    ]) {
+      const el = $(id);
+      setText(el.querySelector('.name'), color === state.player ? `You (${NAMES[color]})` : `${state.engine.name} (${NAMES[color]})`);
+      setText(el.querySelector('.time'), formatClock(state.clock[color]));
+      el.classList.toggle('running', state.clock.running === color);
+      el.classList.toggle('low', state.clock[color] < 10000);
+      el.dataset.color = color;
+    }
+  }
+
+  function drawMoves(state) {
+    const { moves } = state.game;
+    const parts = [];
+    let number = firstMoveNumber(state.game);
+    const firstTurn = fenAt(state.game, 0).split(' ')[1];
+    moves.forEach((m, i) => {
+      const color = i % 2 === 0 ? firstTurn : other(firstTurn);
+      if (color === 'w' || i === 0) {
+        if (i > 0) parts.push('</li>');
+        parts.push(`<li value="${number++}">`);
+        if (color === 'b') parts.push('<span>…</span>');
+      }
+      parts.push(`<span class="san">${escape(m.san)}</span>`);
+    });
+    if (moves.length) parts.push('</li>');
+    if (state.ending) parts.push(`<li class="result">${escape(state.ending.result)}</li>`);
+    const list = $('moves');
+    if (setHtml(list, parts.join(''))) list.scrollTop = list.scrollHeight;
+  }
+
+  function status(state) {
+    const turn = fenAt(state.game, state.game.moves.length).split(' ')[1];
+    if (state.ending) return `${state.ending.reason}. ${state.ending.result}`;
+    if (state.mode === 'analyse') return state.engine.searching ? 'Analysing…' : 'Analysis: move either side.';
+    if (state.job) return `${state.engine.name} is thinking…`;
+    if (turn === state.player) return positionOnView(state).check && state.ply === state.game.moves.length ? 'Your move: you are in check.' : 'Your move.';
+    return `Waiting for ${state.engine.name}…`;
+  }
+
+  function drawPanel(state) {
+    setText($('status'), status(state));
+    setText($('message'), state.message);
+    document.body.dataset.state = state.ending
+      ? 'over'
+      : state.mode === 'analyse'
+        ? 'analyse'
+        : state.job && state.job.kind === 'move'
+          ? 'thinking'
+          : 'playing';
+    $('takeback').disabled = !ctrl.canTakeBack();
+    $('resign').disabled = state.mode !== 'play' || !!state.ending;
+    setText($('analyse'), state.mode === 'analyse' ? 'Back to the game' : 'Analyse');
+    $('stop').disabled = !(state.mode === 'analyse' && state.job);
+    $('custom-time').hidden = !state.customTime;
+    $('promotion').hidden = !state.promotion;
+    if (state.promotion && !lastPromotion) $('promotion').querySelector('button').focus();
+    lastPromotion = state.promotion;
+
+    const error = state.engine.error;
+    $('engine-error').hidden = !error;
+    if (error) {
+      let text = error;
+      if (location.protocol === 'file:')
+        text +=
+          ' If this browser does not run workers for pages opened from a file, serve the folder instead' +
+          ' (python3 -m http.server in it) and open http://localhost:8000/.';
+      setText($('engine-error-text'), text);
+    }
+    const fenMessage = $('fen-message');
+    setText(fenMessage, state.fenMessage ? state.fenMessage.text : '');
+    fenMessage.className = state.fenMessage && state.fenMessage.error ? 'error' : '';
+
+    const headers = ctrl.headers();
+    const key = JSON.stringify(headers);
+    if (key !== pgnFor.key || state.game !== pgnFor.game) {
+      pgnFor = { key, game: state.game };
+      $('pgn').value = recordPgn(state.game, headers);
+    }
+  }
+
+  function drawInfo(state) {
+    const fen = fenAt(state.game, state.ply);
+    const lines = state.mode === 'play' || (state.analysis.fen === fen && state.analysis.ply === state.ply) ? state.analysis.lines : [];
+    const rows = lines.map(
+      (info) =>
+        '<tr>' +
+        [info.depth, formatScore(info.cp, info.turn, state.player), formatCount(info.nodes), formatCount(info.nps), info.san]
+          .map((t) => `<td>${escape(t)}</td>`)
+          .join('') +
+        '</tr>',
+    );
+    setHtml($('info-body'), rows.join(''));
+  }
+
+  return function render(state) {
+    drawBoard(state);
+    drawClocks(state);
+    drawMoves(state);
+    drawPanel(state);
+    drawInfo(state);
+  };
+}
