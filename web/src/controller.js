@@ -15,12 +15,17 @@ import {
   standardEnding,
   startOf,
 } from './game.js';
-import { parseBestMove, parseInfo } from './uci.js';
+import { judgeMoves, summarise, whiteEval } from './review.js';
+import { MATE_SCORE, parseBestMove, parseInfo } from './uci.js';
 
 export const NAMES = { w: 'White', b: 'Black' };
 export const ENGINE_NAME = 'tarvik';
 const INFO_ROWS = 8;
 const NO_ANALYSIS = { fen: null, ply: null, lines: [], stopped: false };
+// The engine gives up deepening once one depth has taken a four-hundredth of
+// a "go movetime" figure, so a review's time per position is sent times 400.
+const MOVETIME_PER_DEPTH_MS = 400;
+export const REVIEW_MS = 250;
 
 export function other(color) {
   return color === 'w' ? 'b' : 'w';
@@ -61,6 +66,10 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     // acts.
     halted: false,
     promotion: null,
+    // A move in analysis waiting for the answer to "replace the rest?":
+    // { ply, move, dropped }.
+    replace: null,
+    review: null,
     clock: { w: 0, b: 0, running: null },
     message: '',
     fenMessage: null,
@@ -119,12 +128,22 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
   // search that no longer fits ends, and an idle engine starts what is due.
   function driveEngine() {
     let want = null;
-    if (state.mode === 'play') {
+    const review = state.review;
+    if (review && review.running) {
+      settleReview();
+      if (review.running) want = { kind: 'review', fen: fenAt(review.game, review.next), ply: review.next };
+    } else if (state.mode === 'play') {
       if (!state.ending && !state.halted && liveTurn() !== state.player) want = { kind: 'move', fen: fenAt(state.game, live()), ply: live() };
     } else want = { kind: 'analyse', fen: fenAt(state.game, state.ply), ply: state.ply };
     const job = state.job;
     if (job && !(want && job.kind === want.kind && job.fen === want.fen && job.ply === want.ply)) endSearch();
     if (!want || state.job || !engine.ready || engine.searching) return;
+    if (want.kind === 'review') {
+      state.job = want;
+      engine.send(positionCommand(review.game, want.ply));
+      engine.send(`go movetime ${review.ms * MOVETIME_PER_DEPTH_MS}`);
+      return;
+    }
     if (want.kind === 'move') {
       const inc = state.timeControl.increment * 1000;
       startSearch(want, `go wtime ${Math.floor(clock.left('w'))} btime ${Math.floor(clock.left('b'))} winc ${inc} binc ${inc}`);
@@ -152,6 +171,7 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     }
     const job = state.job;
     const info = parseInfo(line);
+    if (job && job.kind === 'review') return reviewLine(job, info, line);
     if (info) {
       if (!job) return;
       const best = info.pv && info.pv[0];
@@ -178,12 +198,88 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     commitMove(live(), legal);
   }
 
-  // 2. Moves.
+  // 2. The review: each position of the main line searched in turn.
+
+  function review(ms) {
+    if (!canReview()) return;
+    const game = state.game;
+    const n = game.moves.length;
+    state.review = {
+      running: true,
+      game,
+      ms: Number(ms) > 0 ? Number(ms) : REVIEW_MS,
+      next: 0,
+      total: n + 1,
+      evals: new Array(n + 1).fill(undefined),
+      best: new Array(n + 1).fill(null),
+      // The score and the depth at which its mate first showed, of the
+      // position being searched.
+      score: null,
+      mateDepth: null,
+      judged: [],
+      summary: null,
+    };
+    state.message = '';
+  }
+
+  function canReview() {
+    return state.game.moves.length > 0 && (state.mode === 'analyse' || !!state.ending) && !(state.review && state.review.running);
+  }
+
+  // Positions with no move to search are scored by the rules: mate or draw.
+  function settleReview() {
+    const r = state.review;
+    while (r.next < r.total) {
+      const chess = chessAt(r.game, r.next);
+      if (chess.moves().length > 0) return;
+      r.evals[r.next] = chess.isCheckmate() ? whiteEval(-MATE_SCORE, 1, chess.turn()) : { pawns: 0 };
+      r.next++;
+    }
+    finishReview();
+  }
+
+  function finishReview() {
+    const r = state.review;
+    r.running = false;
+    r.judged = judgeMoves(r.evals, fenAt(r.game, 0).split(' ')[1], r.best);
+    r.summary = summarise(r.judged);
+  }
+
+  function reviewLine(job, info, line) {
+    const r = state.review;
+    if (info) {
+      if (!Number.isFinite(info.cp)) return;
+      const mate = Math.abs(info.cp) >= MATE_SCORE;
+      if (!mate || r.score !== info.cp) r.mateDepth = mate ? info.depth : null;
+      r.score = info.cp;
+      return;
+    }
+    if (!line.startsWith('bestmove')) return;
+    state.job = null;
+    const fen = fenAt(r.game, job.ply);
+    const move = parseBestMove(line);
+    if (r.score !== null) r.evals[job.ply] = whiteEval(r.score, r.mateDepth, fen.split(' ')[1]);
+    r.best[job.ply] = move ? sanOf(fen, line.split(/\s+/)[1]) : null;
+    r.score = null;
+    r.mateDepth = null;
+    r.next++;
+    if (r.next >= r.total) finishReview();
+  }
+
+  function cancelReview() {
+    if (!state.review || !state.review.running) return;
+    state.review = null;
+    state.message = 'Review cancelled.';
+  }
+
+  // 3. Moves.
 
   // Plays a legal move at ply and keeps the clocks and the result in step.
   function commitMove(ply, move) {
     const mover = fenAt(state.game, ply).split(' ')[1];
     state.game = playAt(state.game, ply, move);
+    // A review is of the game as it was.
+    state.review = null;
     state.ply = live();
     state.ending = standardEnding(chessAt(state.game, live()));
     if (state.ending) state.game = { ...state.game, result: state.ending.result };
@@ -193,10 +289,18 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     }
   }
 
+  // A move can be made from the live position of a game on the player's
+  // turn, or in analysis from any position on view.
   function canMove() {
-    if (state.promotion || state.ending) return false;
+    if (state.promotion || state.replace) return false;
     if (state.mode === 'analyse') return true;
-    return state.ply === live() && liveTurn() === state.player && !state.job;
+    return !state.ending && state.ply === live() && liveTurn() === state.player && !state.job;
+  }
+
+  // A move in analysis that is not the game's next one drops the later
+  // moves, or the result of a game that ended with moves still legal.
+  function wouldDrop(ply) {
+    return ply < live() || !!state.ending;
   }
 
   function playMove(from, to, promotion) {
@@ -210,7 +314,37 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     if (!legal) return;
     state.message = '';
     state.halted = false;
+    const next = state.game.moves[state.ply];
+    if (next && next.from === legal.from && next.to === legal.to && next.promotion === legal.promotion) {
+      state.ply++;
+      return;
+    }
+    if (state.mode === 'analyse' && wouldDrop(state.ply)) {
+      state.replace = { ply: state.ply, move: legal, dropped: live() - state.ply };
+      return;
+    }
     commitMove(state.ply, legal);
+  }
+
+  // The answer to "replace the rest of the game?".
+  function confirmReplace(yes) {
+    const pending = state.replace;
+    state.replace = null;
+    if (!yes || !pending) return;
+    state.ending = null;
+    state.review = null;
+    commitMove(pending.ply, pending.move);
+  }
+
+  function goToPly(ply) {
+    if (state.promotion || state.replace) return;
+    state.ply = Math.max(0, Math.min(live(), ply));
+  }
+
+  // 'first', 'prev', 'next' or 'last'.
+  function navigate(where) {
+    const to = { first: 0, prev: state.ply - 1, next: state.ply + 1, last: live() }[where];
+    if (to !== undefined) goToPly(to);
   }
 
   function choosePromotion(piece) {
@@ -260,7 +394,7 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     finish(state.player === 'w' ? '0-1' : '1-0', `${NAMES[state.player]} resigns`, 'normal');
   }
 
-  // 3. Games and modes.
+  // 4. Games and modes.
 
   function newGame({ colour, time, minutes, increment, fen } = {}) {
     const tc = readTimeControl(time ?? '3+2', minutes, increment);
@@ -271,6 +405,8 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     state.timeControl = tc;
     endSearch();
     state.promotion = null;
+    state.replace = null;
+    state.review = null;
     state.mode = 'play';
     state.halted = false;
     state.player = colour === 'random' ? (random() < 0.5 ? 'w' : 'b') : colour || 'w';
@@ -283,6 +419,11 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     engine.send('ucinewgame');
     clock.reset(tc.minutes * 60000, tc.increment * 1000);
     clock.run(liveTurn());
+  }
+
+  // A game against the engine from the position on view.
+  function playFromHere(settings) {
+    newGame({ ...settings, fen: fenAt(state.game, state.ply) });
   }
 
   function setFen(checked, settings) {
@@ -301,6 +442,7 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
       state.analysis = NO_ANALYSIS;
     } else {
       state.mode = 'play';
+      state.replace = null;
       state.ply = live();
       state.analysis = NO_ANALYSIS;
       if (!state.ending) clock.run(liveTurn());
@@ -363,6 +505,13 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     chooseTime: (preset) => act(() => (state.customTime = preset === 'custom')),
     playMove: (from, to, promotion) => act(playMove, from, to, promotion),
     choosePromotion: (piece) => act(choosePromotion, piece),
+    confirmReplace: (yes) => act(confirmReplace, yes),
+    canReview,
+    review: (ms) => act(review, ms),
+    cancelReview: () => act(cancelReview),
+    playFromHere: (settings) => act(playFromHere, settings),
+    goToPly: (ply) => act(goToPly, ply),
+    navigate: (where) => act(navigate, where),
     takeBack: () => act(takeBack),
     resign: () => act(resign),
     newGame: (settings) => act(newGame, settings),

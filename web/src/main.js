@@ -6,6 +6,7 @@ import { createClock } from './clock.js';
 import { createController } from './controller.js';
 import { createEngine } from './engine.js';
 import { checkFen } from './game.js';
+import { plyAt } from './graph.js';
 import { createView } from './view.js';
 
 const $ = (id) => document.getElementById(id);
@@ -31,6 +32,30 @@ $('fen').addEventListener('keydown', (e) => {
   if (e.key === 'Enter') setFen();
 });
 $('time').addEventListener('change', () => ctrl.chooseTime($('time').value));
+$('nav-first').addEventListener('click', () => ctrl.navigate('first'));
+$('nav-prev').addEventListener('click', () => ctrl.navigate('prev'));
+$('nav-next').addEventListener('click', () => ctrl.navigate('next'));
+$('nav-last').addEventListener('click', () => ctrl.navigate('last'));
+const KEYS = { ArrowLeft: 'prev', ArrowRight: 'next', Home: 'first', End: 'last' };
+document.addEventListener('keydown', (e) => {
+  if (!KEYS[e.key] || e.altKey || e.ctrlKey || e.metaKey || /^(INPUT|TEXTAREA|SELECT)$/.test(e.target.tagName)) return;
+  e.preventDefault();
+  ctrl.navigate(KEYS[e.key]);
+});
+$('moves').addEventListener('click', (e) => {
+  const move = e.target.closest('[data-ply]');
+  if (move) ctrl.goToPly(Number(move.dataset.ply));
+});
+$('eval-graph').addEventListener('click', (e) => {
+  const box = $('eval-graph').getBoundingClientRect();
+  const review = ctrl.state.review;
+  if (review && box.width > 0) ctrl.goToPly(plyAt((e.clientX - box.left) / box.width, review.total - 1));
+});
+$('replace-yes').addEventListener('click', () => ctrl.confirmReplace(true));
+$('replace-no').addEventListener('click', () => ctrl.confirmReplace(false));
+$('review').addEventListener('click', () => ctrl.review(Number($('review-time').value)));
+$('cancel-review').addEventListener('click', () => ctrl.cancelReview());
+$('play-from-here').addEventListener('click', () => ctrl.playFromHere(settings()));
 $('restart').addEventListener('click', () => ctrl.restartEngine());
 for (const button of $('promotion').querySelectorAll('button'))
   button.addEventListener('click', () => ctrl.choosePromotion(button.dataset.piece || null));

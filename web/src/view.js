@@ -5,6 +5,8 @@
 import { formatClock } from './clock.js';
 import { NAMES, other } from './controller.js';
 import { chessAt, destinations, fenAt, firstMoveNumber, recordPgn } from './game.js';
+import { graphMarkup } from './graph.js';
+import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
 import { formatCount, formatScore } from './uci.js';
 
 const $ = (id) => document.getElementById(id);
@@ -23,6 +25,27 @@ function setHtml(el, text) {
 
 function escape(text) {
   return String(text).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
+}
+
+// The review's results when they are of the game on the page.
+function reviewOf(state) {
+  return state.review && state.review.game === state.game ? state.review : null;
+}
+
+// The evaluation of the position on view: the review's, or the running
+// analysis's newest line.
+function evaluationOnView(state) {
+  const review = reviewOf(state);
+  if (review && review.evals[state.ply]) return review.evals[state.ply];
+  if (state.mode !== 'analyse') return null;
+  const fen = fenAt(state.game, state.ply);
+  if (state.analysis.fen !== fen || state.analysis.ply !== state.ply) return null;
+  const line = state.analysis.lines.find((l) => Number.isFinite(l.cp));
+  return line ? whiteEval(line.cp, line.depth, fen.split(' ')[1]) : null;
+}
+
+function round1(v) {
+  return (Math.round(v * 10) / 10).toFixed(1);
 }
 
 export function createView(board, ctrl) {
@@ -79,6 +102,7 @@ export function createView(board, ctrl) {
 
   function drawMoves(state) {
     const { moves } = state.game;
+    const review = reviewOf(state);
     const parts = [];
     let number = firstMoveNumber(state.game);
     const firstTurn = fenAt(state.game, 0).split(' ')[1];
@@ -89,18 +113,37 @@ export function createView(board, ctrl) {
         parts.push(`<li value="${number++}">`);
         if (color === 'b') parts.push('<span>…</span>');
       }
-      parts.push(`<span class="san">${escape(m.san)}</span>`);
+      const ply = i + 1;
+      const judged = review && review.judged[i];
+      const judgement = judged && judged.judgement;
+      const current = ply === state.ply ? ' current' : '';
+      parts.push(
+        `<span class="san${current}" data-ply="${ply}"${judgement ? ` data-judgement="${judgement}"` : ''}>` +
+          `${escape(m.san)}${judgement ? `<span class="mark">${MARKS[judgement]}</span>` : ''}</span>`,
+      );
+      if (judged && judged.best && judgement) parts.push(`<span class="best">best ${escape(judged.best)}</span>`);
     });
     if (moves.length) parts.push('</li>');
     if (state.ending) parts.push(`<li class="result">${escape(state.ending.result)}</li>`);
     const list = $('moves');
-    if (setHtml(list, parts.join(''))) list.scrollTop = list.scrollHeight;
+    const changedLength = list.dataset.plies !== String(moves.length);
+    list.dataset.plies = String(moves.length);
+    if (setHtml(list, parts.join(''))) {
+      // The newest move stays in sight as a game goes on; the move on view
+      // when going through it.
+      const current = list.querySelector('.current');
+      if (changedLength && state.ply === moves.length) list.scrollTop = list.scrollHeight;
+      else if (current && (current.offsetTop < list.scrollTop || current.offsetTop > list.scrollTop + list.clientHeight - 20))
+        list.scrollTop = current.offsetTop - list.clientHeight / 2;
+    }
   }
 
   function status(state) {
     const turn = fenAt(state.game, state.game.moves.length).split(' ')[1];
-    if (state.ending) return `${state.ending.reason}. ${state.ending.result}`;
+    const r = state.review;
+    if (r && r.running) return `Reviewing: position ${Math.min(r.next + 1, r.total)} of ${r.total}…`;
     if (state.mode === 'analyse') return state.engine.searching ? 'Analysing…' : 'Analysis: move either side.';
+    if (state.ending) return `${state.ending.reason}. ${state.ending.result}`;
     if (state.job) return `${state.engine.name} is thinking…`;
     if (turn === state.player) return positionOnView(state).check && state.ply === state.game.moves.length ? 'Your move: you are in check.' : 'Your move.';
     return `Waiting for ${state.engine.name}…`;
@@ -109,18 +152,32 @@ export function createView(board, ctrl) {
   function drawPanel(state) {
     setText($('status'), status(state));
     setText($('message'), state.message);
-    document.body.dataset.state = state.ending
-      ? 'over'
+    const running = state.review && state.review.running;
+    document.body.dataset.state = running
+      ? 'review'
       : state.mode === 'analyse'
         ? 'analyse'
-        : state.job && state.job.kind === 'move'
-          ? 'thinking'
-          : 'playing';
+        : state.ending
+          ? 'over'
+          : state.job && state.job.kind === 'move'
+            ? 'thinking'
+            : 'playing';
     $('takeback').disabled = !ctrl.canTakeBack();
     $('resign').disabled = state.mode !== 'play' || !!state.ending;
     setText($('analyse'), state.mode === 'analyse' ? 'Back to the game' : 'Analyse');
     $('stop').disabled = !(state.mode === 'analyse' && state.job);
     $('custom-time').hidden = !state.customTime;
+    const plies = state.game.moves.length;
+    $('nav-first').disabled = $('nav-prev').disabled = state.ply === 0;
+    $('nav-next').disabled = $('nav-last').disabled = state.ply === plies;
+    $('replace').hidden = !state.replace;
+    if (state.replace)
+      setText(
+        $('replace-text'),
+        state.replace.dropped > 0
+          ? `Replace the ${state.replace.dropped === 1 ? 'move' : `${state.replace.dropped} moves`} after this position with ${state.replace.move.san}?`
+          : `Play ${state.replace.move.san} and drop the game's result?`,
+      );
     $('promotion').hidden = !state.promotion;
     if (state.promotion && !lastPromotion) $('promotion').querySelector('button').focus();
     lastPromotion = state.promotion;
@@ -147,6 +204,41 @@ export function createView(board, ctrl) {
     }
   }
 
+  function drawReview(state) {
+    const r = state.review;
+    const review = reviewOf(state);
+    $('review').disabled = !ctrl.canReview();
+    $('review-running').hidden = !r;
+    $('cancel-review').hidden = !(r && r.running);
+    const progress = $('review-progress');
+    if (r) {
+      progress.max = r.total;
+      progress.value = r.running ? r.next : r.total;
+    }
+    const graph = $('eval-graph');
+    graph.toggleAttribute('hidden', !review);
+    if (review) setHtml(graph, graphMarkup(review.evals, review.judged, state.ply));
+    const summary = $('summary');
+    summary.hidden = !(review && review.summary);
+    if (review && review.summary) {
+      const rows = ['w', 'b'].map((c) => {
+        const s = review.summary[c];
+        return `<tr><td>${NAMES[c]}</td><td>${s.inaccuracy}</td><td>${s.mistake}</td><td>${s.blunder}</td><td>${round1(s.averageLoss)}%</td></tr>`;
+      });
+      setHtml($('summary-body'), rows.join(''));
+    }
+    const evaluation = evaluationOnView(state);
+    const bar = $('eval-bar');
+    bar.classList.toggle('idle', !evaluation);
+    bar.classList.toggle('black-below', state.orientation === 'b');
+    const share = evaluation ? (clipPawns(evaluation) + 10) / 20 : 0.5;
+    $('eval-fill').style.height = `${Math.round(share * 1000) / 10}%`;
+    setText($('eval-text'), evaluation ? formatEval(evaluation) : '');
+    bar.title = evaluation ? `White's advantage: ${formatEval(evaluation)}` : "White's advantage in pawns";
+    const h = state.game.headers;
+    setText($('players'), h.White && h.Black && state.source === 'import' ? `${h.White} – ${h.Black}  ${state.game.result}` : '');
+  }
+
   function drawInfo(state) {
     const fen = fenAt(state.game, state.ply);
     const lines = state.mode === 'play' || (state.analysis.fen === fen && state.analysis.ply === state.ply) ? state.analysis.lines : [];
@@ -167,5 +259,6 @@ export function createView(board, ctrl) {
     drawMoves(state);
     drawPanel(state);
     drawInfo(state);
+    drawReview(state);
   };
 }
