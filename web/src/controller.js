@@ -15,6 +15,7 @@ import {
   standardEnding,
   startOf,
 } from './game.js';
+import { parsePgn, writePgn } from './pgn.js';
 import { judgeMoves, summarise, whiteEval } from './review.js';
 import { MATE_SCORE, parseBestMove, parseInfo } from './uci.js';
 
@@ -73,6 +74,11 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     clock: { w: 0, b: 0, running: null },
     message: '',
     fenMessage: null,
+    pgnMessage: null,
+    // Where the game came from: 'page' (played here) or 'import' (a PGN),
+    // and what the load said about it.
+    source: 'page',
+    loadNote: '',
     // The form shows the minutes and increment fields.
     customTime: false,
   };
@@ -411,6 +417,8 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     state.halted = false;
     state.player = colour === 'random' ? (random() < 0.5 ? 'w' : 'b') : colour || 'w';
     state.game = newRecord(fen);
+    state.source = 'page';
+    state.loadNote = '';
     state.ending = null;
     state.ply = 0;
     state.orientation = state.player;
@@ -419,6 +427,35 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     engine.send('ucinewgame');
     clock.reset(tc.minutes * 60000, tc.increment * 1000);
     clock.run(liveTurn());
+  }
+
+  // A game from a PGN: its main line, browsed and analysed; the game on the
+  // page stays when the text cannot be read.
+  function loadPgn(text) {
+    const parsed = parsePgn(text);
+    if (parsed.error) {
+      state.pgnMessage = { text: `${parsed.error.message} The game on the board stays.`, error: true };
+      return;
+    }
+    const { game, count } = parsed;
+    clock.stop();
+    state.game = game;
+    state.source = 'import';
+    state.mode = 'analyse';
+    state.ply = 0;
+    state.orientation = 'w';
+    state.review = state.replace = state.promotion = null;
+    state.halted = false;
+    state.analysis = NO_ANALYSIS;
+    const ending = standardEnding(chessAt(game, game.moves.length));
+    state.ending = ending || (game.result !== '*' ? { result: game.result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null);
+    state.pgnMessage = null;
+    state.message = '';
+    const notes = [];
+    if (count > 1) notes.push(`the first of the ${count} games in the text`);
+    if (game.variationsDropped > 0)
+      notes.push(`${game.variationsDropped} variation${game.variationsDropped > 1 ? 's' : ''} left out: the page keeps the main line`);
+    state.loadNote = notes.join('; ');
   }
 
   // A game against the engine from the position on view.
@@ -472,6 +509,7 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
 
   // The headers of the game as the page exports it.
   function headers() {
+    if (state.source === 'import') return { ...state.game.headers, Result: state.game.result };
     const date = today();
     const engineName = state.engine.name;
     const h = {
@@ -491,10 +529,20 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     return h;
   }
 
+  // The game as PGN, with the review's evaluations and judgements once it
+  // is complete.
+  function exportPgn() {
+    const r = state.review;
+    const done = r && !r.running && r.game === state.game;
+    return writePgn({ ...state.game, headers: headers() }, done ? { evals: r.evals, judged: r.judged } : undefined);
+  }
+
   return {
     state,
     engine,
     headers,
+    exportPgn,
+    loadPgn: (text) => act(loadPgn, text),
     canTakeBack,
     canMove,
     start: (settings) =>

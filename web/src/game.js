@@ -157,10 +157,3 @@ export function sanOf(fen, uci) {
     return uci;
   }
 }
-
-// The record as PGN text under headers, the result last.
-export function recordPgn(record, headers) {
-  const chess = chessAt(record, record.moves.length);
-  for (const [key, value] of Object.entries(headers)) chess.setHeader(key, value);
-  return chess.pgn({ maxWidth: 80 });
-}

@@ -7,6 +7,7 @@ import { createController } from './controller.js';
 import { createEngine } from './engine.js';
 import { checkFen } from './game.js';
 import { plyAt } from './graph.js';
+import { MAX_PGN_BYTES } from './pgn.js';
 import { createView } from './view.js';
 
 const $ = (id) => document.getElementById(id);
@@ -56,6 +57,15 @@ $('replace-no').addEventListener('click', () => ctrl.confirmReplace(false));
 $('review').addEventListener('click', () => ctrl.review(Number($('review-time').value)));
 $('cancel-review').addEventListener('click', () => ctrl.cancelReview());
 $('play-from-here').addEventListener('click', () => ctrl.playFromHere(settings()));
+$('load-pgn').addEventListener('click', () => ctrl.loadPgn($('pgn-input').value));
+// A file larger than the page reads is cut just past the limit, so that
+// the reader refuses it without the whole file in memory.
+$('pgn-file').addEventListener('change', async () => {
+  const file = $('pgn-file').files[0];
+  if (!file) return;
+  ctrl.loadPgn(await file.slice(0, MAX_PGN_BYTES + 1).text());
+  $('pgn-file').value = '';
+});
 $('restart').addEventListener('click', () => ctrl.restartEngine());
 for (const button of $('promotion').querySelectorAll('button'))
   button.addEventListener('click', () => ctrl.choosePromotion(button.dataset.piece || null));

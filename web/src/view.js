@@ -4,7 +4,7 @@
 // left as it is, so a redraw ten times a second costs little.
 import { formatClock } from './clock.js';
 import { NAMES, other } from './controller.js';
-import { chessAt, destinations, fenAt, firstMoveNumber, recordPgn } from './game.js';
+import { chessAt, destinations, fenAt, firstMoveNumber } from './game.js';
 import { graphMarkup } from './graph.js';
 import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
 import { formatCount, formatScore } from './uci.js';
@@ -165,6 +165,8 @@ export function createView(board, ctrl) {
     $('takeback').disabled = !ctrl.canTakeBack();
     $('resign').disabled = state.mode !== 'play' || !!state.ending;
     setText($('analyse'), state.mode === 'analyse' ? 'Back to the game' : 'Analyse');
+    // A loaded game is not played here: "Play from here" starts one.
+    $('analyse').disabled = state.source === 'import';
     $('stop').disabled = !(state.mode === 'analyse' && state.job);
     $('custom-time').hidden = !state.customTime;
     const plies = state.game.moves.length;
@@ -198,9 +200,9 @@ export function createView(board, ctrl) {
 
     const headers = ctrl.headers();
     const key = JSON.stringify(headers);
-    if (key !== pgnFor.key || state.game !== pgnFor.game) {
-      pgnFor = { key, game: state.game };
-      $('pgn').value = recordPgn(state.game, headers);
+    if (key !== pgnFor.key || state.game !== pgnFor.game || state.review !== pgnFor.review || (state.review && state.review.running) !== pgnFor.running) {
+      pgnFor = { key, game: state.game, review: state.review, running: state.review && state.review.running };
+      $('pgn').value = ctrl.exportPgn();
     }
   }
 
@@ -236,7 +238,11 @@ export function createView(board, ctrl) {
     setText($('eval-text'), evaluation ? formatEval(evaluation) : '');
     bar.title = evaluation ? `White's advantage: ${formatEval(evaluation)}` : "White's advantage in pawns";
     const h = state.game.headers;
-    setText($('players'), h.White && h.Black && state.source === 'import' ? `${h.White} – ${h.Black}  ${state.game.result}` : '');
+    const players = state.source === 'import' ? `${h.White || '?'} – ${h.Black || '?'}, ${state.game.result}` : '';
+    setText($('players'), state.loadNote ? `${players} (${state.loadNote})` : players);
+    const pgnMessage = $('pgn-message');
+    setText(pgnMessage, state.pgnMessage ? state.pgnMessage.text : '');
+    pgnMessage.className = state.pgnMessage && state.pgnMessage.error ? 'error' : '';
   }
 
   function drawInfo(state) {

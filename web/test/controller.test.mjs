@@ -4,6 +4,7 @@
 //   node --test test/controller.test.mjs
 import assert from 'node:assert/strict';
 import test from 'node:test';
+import { Chess } from 'chess.js';
 import { createController } from '../src/controller.js';
 
 // An engine that records what it is sent and answers only when told.
@@ -281,4 +282,20 @@ test('custom time controls are checked before a game starts', () => {
   ctrl.newGame({ colour: 'random', time: 'custom', minutes: '0.5', increment: '3' });
   assert.equal(state.player, 'b');
   assert.equal(ctrl.headers().TimeControl, '30+3');
+});
+
+test('the exported PGN carries the result, the clock and the end, and replays', () => {
+  const s = setUp({ colour: 'w', time: '1+0' });
+  s.ctrl.playMove('f2', 'f3');
+  s.engine.say('bestmove e7e5');
+  s.ctrl.playMove('g2', 'g4');
+  s.engine.say('bestmove d8h4');
+  const pgn = s.ctrl.exportPgn();
+  assert.match(pgn, /\[Result "0-1"\]/);
+  assert.match(pgn, /\[TimeControl "60\+0"\]/);
+  assert.match(pgn, /\[Termination "normal"\]/);
+  assert.match(pgn, /Qh4# 0-1\n$/);
+  const replay = new Chess();
+  replay.loadPgn(pgn);
+  assert.equal(replay.fen(), s.state.game.moves.at(-1).fen);
 });

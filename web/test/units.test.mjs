@@ -4,7 +4,7 @@
 import assert from 'node:assert/strict';
 import test from 'node:test';
 import { Chess } from 'chess.js';
-import { chessAt, checkFen, fenAt, newRecord, playAt, positionCommand, recordPgn, standardEnding } from '../src/game.js';
+import { chessAt, checkFen, fenAt, newRecord, playAt, positionCommand, standardEnding } from '../src/game.js';
 import { formatClock } from '../src/clock.js';
 import { formatScore, parseBestMove, parseInfo } from '../src/uci.js';
 
@@ -116,16 +116,4 @@ test('a move replaces the rest of the line and its result; an illegal one change
   assert.equal(other.result, '*');
   assert.equal(game.moves.length, 4, 'the old record is kept as it was');
   assert.equal(other.moves[1].fen, 'rnbqkbnr/ppp1pppp/8/3p4/8/5P2/PPPPP1PP/RNBQKBNR w KQkq - 0 2');
-});
-
-test('the PGN carries the result and replays to the board', () => {
-  let game = newRecord();
-  for (const m of ['f2f3', 'e7e5', 'g2g4', 'd8h4']) game = playAt(game, game.moves.length, { from: m.slice(0, 2), to: m.slice(2, 4) });
-  const pgn = recordPgn(game, { Event: 'test', TimeControl: '60+0', Result: '0-1' });
-  assert.match(pgn, /\[Result "0-1"\]/);
-  assert.match(pgn, /\[TimeControl "60\+0"\]/);
-  assert.match(pgn, /Qh4# 0-1$/);
-  const replay = new Chess();
-  replay.loadPgn(pgn);
-  assert.equal(replay.fen(), fenAt(game, 4));
 });
