@@ -466,12 +466,13 @@ test('a review of a game that leaves the queen: the blunder marked, the graph cl
   assert.equal(at.ply, 6);
   assert.equal(at.fen, replayTo(data('queen-blunder.pgn'), 6));
   assert.match(at.pgn, /\[%eval (#-?\d+|-?\d+\.\d\d)\]/, 'the PGN has %eval');
-  assert.match(at.pgn, /Qh4 \$4/, 'the blunder has $4');
+  assert.match(at.pgn, /Qh4\s+\$4/, 'the blunder has $4');
   const replay = new Chess();
   replay.loadPgn(at.pgn);
   assert.equal(replay.history().length, 10, 'the reviewed PGN still reads');
   await shot(page, 'review.png');
-  await page.setViewport(PHONE);
+  // A phone's width without its touch emulation, which would reload the page.
+  await page.setViewport({ width: PHONE.width, height: PHONE.height });
   await shot(page, 'review-phone.png', true);
   await close();
 });
@@ -583,7 +584,7 @@ test('analysis after a game ends, and a review of the game played', async () => 
   await waitFor(page, () => document.getElementById('info-body').children.length >= 2, 10000);
   await page.click('#review');
   await waitFor(page, () => document.body.dataset.state === 'analyse' && document.getElementById('review-progress').value > 0 && !document.getElementById('eval-graph').hasAttribute('hidden'), 60000);
-  await page.setViewport(PHONE);
+  await page.setViewport({ width: PHONE.width, height: PHONE.height });
   await shot(page, 'phone-review.png', true);
   await close();
 });

@@ -299,3 +299,180 @@ test('the exported PGN carries the result, the clock and the end, and replays', 
   replay.loadPgn(pgn);
   assert.equal(replay.fen(), s.state.game.moves.at(-1).fen);
 });
+
+// Plays moves given as UCI text, the engine answering with the next one.
+function playLine(s, line) {
+  const moves = line.split(' ');
+  for (let i = 0; i < moves.length; i += 2) {
+    s.ctrl.playMove(moves[i].slice(0, 2), moves[i].slice(2, 4), moves[i][4]);
+    if (moves[i + 1]) s.engine.say(`bestmove ${moves[i + 1]}`);
+  }
+}
+
+test('looking back in a game: the clock and the engine go on, no move from the past', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5 g1f3 b8c6');
+  const { ctrl, state, engine } = s;
+  for (const [where, ply] of [
+    ['first', 0],
+    ['prev', 0],
+    ['next', 1],
+    ['last', 4],
+    ['next', 4],
+    ['prev', 3],
+  ]) {
+    ctrl.navigate(where);
+    assert.equal(state.ply, ply, where);
+  }
+  ctrl.goToPly(99);
+  assert.equal(state.ply, 4);
+  ctrl.goToPly(2);
+  assert.equal(ctrl.canMove(), false);
+  ctrl.playMove('d2', 'd4');
+  assert.equal(state.game.moves.length, 4, 'no move from a past position');
+  ctrl.goToPly(4);
+  ctrl.playMove('f1', 'b5');
+  ctrl.goToPly(1);
+  assert.equal(state.job.kind, 'move', 'the engine thinks on while the player looks back');
+  assert.equal(s.clock.running, 'b');
+  engine.say('bestmove a7a6');
+  assert.equal(state.ply, 6, 'the engine move brings the view back');
+});
+
+test('in analysis a move from an earlier position asks before the rest goes', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5 g1f3 b8c6');
+  const { ctrl, state, engine } = s;
+  ctrl.toggleAnalysis();
+  ctrl.goToPly(0);
+  engine.boot();
+  assert.equal(engine.last('position'), 'position startpos');
+  // The game's own next move is a step forward.
+  ctrl.playMove('e2', 'e4');
+  assert.equal(state.ply, 1);
+  assert.equal(state.replace, null);
+  ctrl.playMove('c7', 'c5');
+  assert.deepEqual([state.replace.ply, state.replace.dropped, state.replace.move.san], [1, 3, 'c5']);
+  assert.equal(ctrl.canMove(), false, 'nothing else moves while the question is open');
+  ctrl.navigate('last');
+  assert.equal(state.ply, 1);
+  ctrl.confirmReplace(false);
+  assert.equal(sans(state), 'e4 e5 Nf3 Nc6');
+  ctrl.playMove('c7', 'c5');
+  ctrl.confirmReplace(true);
+  assert.equal(sans(state), 'e4 c5');
+  assert.equal(state.ply, 2);
+  // At the end of a resigned game, a move drops the result.
+  const r = setUp();
+  playLine(r, 'e2e4 e7e5');
+  r.ctrl.resign();
+  r.ctrl.toggleAnalysis();
+  r.ctrl.playMove('g1', 'f3');
+  assert.equal(r.state.replace.dropped, 0);
+  r.ctrl.confirmReplace(true);
+  assert.equal(r.state.ending, null);
+  assert.equal(r.state.game.result, '*');
+});
+
+// Answers the review's searches: scores[i] for position i, from the side
+// to move, as the engine writes them, each at depth 3.
+function answerReview(s, scores, best = () => 'a7a6') {
+  const asked = [];
+  while (s.state.review && s.state.review.running) {
+    if (!s.engine.ready) s.engine.boot();
+    const go = s.engine.last('go');
+    asked.push(s.engine.last('position'));
+    const i = s.state.review.next;
+    // A mate ends the search at the depth that finds it.
+    if (Math.abs(scores[i]) < 2147483647) s.engine.say(`info depth 1 score cp 0 nps 1 nodes 1 time 1 pv e2e4`);
+    s.engine.say(`info depth ${Math.abs(scores[i]) < 2147483647 ? 3 : 1} score cp ${scores[i]} nps 1 nodes 1 time 1 pv e2e4`);
+    s.engine.say(`bestmove ${best(i)}`);
+    assert.equal(go, 'go movetime 40000');
+  }
+  return asked;
+}
+
+test('a review searches each position in turn and judges the moves', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5 g1f3 d8h4 f3h4');
+  const { ctrl, state } = s;
+  assert.equal(ctrl.canReview(), false, 'not during a game');
+  ctrl.toggleAnalysis();
+  ctrl.review(100);
+  assert.equal(state.review.total, 6);
+  // Black to move after 3. Nf3: level; after 3... Qh4 White wins the queen.
+  const asked = answerReview(s, [0, 0, 0, 0, 21600, -21600], (i) => ['e2e4', 'e7e5', 'g1f3', 'b8c6', 'f3h4', 'g7g6'][i]);
+  assert.equal(asked[0], 'position startpos');
+  assert.equal(asked[5], 'position startpos moves e2e4 e7e5 g1f3 d8h4 f3h4');
+  const r = state.review;
+  assert.equal(r.running, false);
+  assert.deepEqual(r.evals[4], { pawns: 9 });
+  assert.deepEqual(
+    r.judged.map((m) => m.judgement),
+    [null, null, null, 'blunder', null],
+  );
+  assert.equal(r.judged[3].best, 'Nc6');
+  assert.equal(r.summary.b.blunder, 1);
+  assert.match(ctrl.exportPgn(), /Qh4\s+\$4 \{ \[%eval 9\.00\] \}/);
+});
+
+test('a review scores a mate by the depth it was found at, and a mated end without a search', () => {
+  const s = setUp();
+  playLine(s, 'f2f3 e7e5 g2g4');
+  s.ctrl.toggleAnalysis();
+  s.ctrl.playMove('d8', 'h4');
+  s.engine.boot();
+  s.ctrl.review();
+  // Position 3: Black to move mates in one, first seen at depth 1.
+  const positions = answerReview(s, [0, 0, 0, 2147483647]);
+  assert.equal(positions.length, 4, 'the mated position is not searched');
+  assert.deepEqual(s.state.review.evals[3], { mate: -1 });
+  assert.deepEqual(s.state.review.evals[4], { mate: -1 });
+  assert.equal(s.state.review.judged[2].judgement, 'blunder', '2. g4 walks into mate');
+});
+
+test('Cancel ends the review with its worker; the analysis goes on', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5');
+  s.ctrl.toggleAnalysis();
+  s.ctrl.review();
+  s.engine.boot();
+  assert.equal(s.state.job.kind, 'review');
+  const starts = s.engine.starts;
+  s.engine.say('bestmove e2e4');
+  assert.equal(s.state.review.next, 1);
+  s.ctrl.cancelReview();
+  assert.equal(s.state.review, null);
+  assert.equal(s.engine.starts, starts + 1);
+  s.engine.boot();
+  assert.equal(s.engine.last('go'), 'go');
+});
+
+test('a PGN loads into the record the page plays; a bad one leaves the game', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5');
+  const { ctrl, state } = s;
+  ctrl.loadPgn('1. e4 e5 2. Ke3 *');
+  assert.match(state.pgnMessage.text, /Ke3/);
+  assert.equal(state.pgnMessage.error, true);
+  assert.equal(state.source, 'page');
+  assert.equal(sans(state), 'e4 e5');
+  ctrl.loadPgn('[White "Ann"]\n[Black "Ben"]\n[Result "0-1"]\n\n1. d4 (1. c4) d5 2. c4 0-1\n\n[White "X"]\n\n1. e4 *\n');
+  assert.equal(state.pgnMessage, null);
+  assert.equal(state.source, 'import');
+  assert.equal(state.mode, 'analyse');
+  assert.equal(state.ply, 0);
+  assert.equal(sans(state), 'd4 d5 c4');
+  assert.equal(state.ending.result, '0-1');
+  assert.match(state.loadNote, /first of the 2 games/);
+  assert.match(state.loadNote, /1 variation left out/);
+  assert.equal(ctrl.headers().White, 'Ann');
+  assert.equal(ctrl.canReview(), true);
+  ctrl.goToPly(2);
+  ctrl.playFromHere({ colour: 'b', time: '5+0' });
+  s.engine.boot();
+  assert.equal(state.source, 'page');
+  assert.equal(state.game.startFen, 'rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 2');
+  assert.equal(state.player, 'b');
+  assert.equal(state.job.kind, 'move');
+});
