@@ -5,7 +5,10 @@ import { createBoard } from './board.js';
 import { createClock, formatClock } from './clock.js';
 import { createEngine } from './engine.js';
 import { checkFen, createGame } from './game.js';
+import { registerOffline } from './offline.js';
 import { formatCount, formatScore, parseBestMove, parseInfo } from './uci.js';
+
+registerOffline();
 
 const $ = (id) => document.getElementById(id);
 const NAMES = { w: 'White', b: 'Black' };
