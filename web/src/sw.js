@@ -6,13 +6,14 @@ const CACHE = TARVIK_CACHE;
 const FILES = TARVIK_FILES;
 
 self.addEventListener('install', (event) => {
-  // The files come from the server, not from the browser's HTTP cache, which
-  // may still hold the last release's. The new release then takes over at
-  // once: its files are whole in its own cache.
+  // Each file is checked with the server rather than taken from the HTTP
+  // cache, which may still hold the last release's; where the server can say
+  // "not modified", the files the page has just loaded are not sent again.
+  // The new release then takes over at once: its files are whole in its cache.
   event.waitUntil(
     caches
       .open(CACHE)
-      .then((cache) => cache.addAll(FILES.map((file) => new Request(file, { cache: 'reload' }))))
+      .then((cache) => cache.addAll(FILES.map((file) => new Request(file, { cache: 'no-cache' }))))
       .then(() => self.skipWaiting()),
   );
 });

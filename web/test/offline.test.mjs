@@ -178,8 +178,10 @@ test('served over http the page installs, opens with no network and takes a new 
   // 3. With the server gone, a reload comes from the cache and the engine answers a move.
   await server.stop();
   await assert.rejects(fetch(`${origin}/`), 'the server is down');
+  const reloaded = Date.now();
   await page.reload();
   await wait(() => document.body.dataset.state === 'playing');
+  t.diagnostic(`offline: the board took a move ${Date.now() - reloaded} ms after the reload`);
   const start = new Chess();
   assert.equal(await page.$eval('#board', (b) => b.dataset.fen), start.fen());
   const box = await (await page.$('cg-board')).boundingBox();
