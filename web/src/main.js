@@ -7,8 +7,11 @@ import { createController } from './controller.js';
 import { createEngine } from './engine.js';
 import { checkFen } from './game.js';
 import { plyAt } from './graph.js';
+import { registerOffline } from './offline.js';
 import { MAX_PGN_BYTES } from './pgn.js';
 import { createView } from './view.js';
+
+registerOffline();
 
 const $ = (id) => document.getElementById(id);
 

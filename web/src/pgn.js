@@ -36,6 +36,7 @@ function* tokens(source) {
     header: /\[\s*([A-Za-z0-9_]+)\s+"((?:[^"\\\n]|\\.)*)"\s*\]/y,
     result: /(?:1-0|0-1|1\/2-1\/2|\*)(?![\w/-])/y,
     number: /\d+(?:\s*\.+|(?=\s))/y,
+    enPassant: /e\.p\./y,
     symbol: /[A-Za-z0-9][\w+#=:/-]*/y,
     suffix: /[!?]{1,2}/y,
     nag: /\$(\d+)/y,
@@ -75,7 +76,7 @@ function* tokens(source) {
     } else if ((m = at('result', pos))) {
       yield { type: 'result', result: m[0] };
       pos += m[0].length;
-    } else if ((m = at('number', pos))) {
+    } else if ((m = at('number', pos)) || (m = at('enPassant', pos))) {
       pos += m[0].length;
     } else if ((m = at('symbol', pos))) {
       pos += m[0].length;
@@ -194,8 +195,11 @@ function readGame(stream) {
       }
       const label = moveLabel(chess, token.text + token.suffix);
       const ply = moves.length + 1;
-      // A check sign chess.js would not write is a slip, not another move.
-      const san = token.text.replace(/[+#]+$/, '').replace(/0/g, 'O');
+      // chess.js refuses a check sign it would not write, and 0-0 or Pe4 as other programs write them.
+      const san = token.text
+        .replace(/[+#]+$/, '')
+        .replace(/0/g, 'O')
+        .replace(/^P(?=[a-h])/, '');
       if (!SAN.test(san)) {
         if (!moves.length && !Object.keys(headers).length)
           return stop('This text does not read as a PGN game: it has no headers and does not start with a move.');

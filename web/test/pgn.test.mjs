@@ -40,6 +40,7 @@ test('whole games are read move by move with their headers and result', () => {
     ['a game with the seven tags', OPERA, 33, '1-0', { White: 'Morphy, Paul', Date: '1858.??.??' }],
     ['bare moves, no numbers', 'e4 e5 Nf3 Nc6', 4, '*', {}],
     ['numbers stuck to moves, 0-0 castling', '1.e4 e5 2.Nf3 Nc6 3.Bc4 Bc5 4.0-0 Nf6 1/2-1/2', 8, '1/2-1/2', {}],
+    ['squares, a pawn letter, e.p.', '1. e2-e4 Ng8f6 2. Pe5 d5 3. exd6 e.p. e6 *', 6, '*', {}],
     ['check signs that are wrong, a promotion', '1. h4 g5 2. hxg5 Nf6 3. gxf6+ h6 4. fxe7 h5 5. exf8=Q+ 0-1', 9, '0-1', {}],
     ['headers and no moves', '[Event "Empty"]\n[Result "1/2-1/2"]\n', 0, '1/2-1/2', { Event: 'Empty' }],
     ['a result header when the movetext has none', '[Result "0-1"]\n\n1. f3 e5 2. g4 Qh4#', 4, '0-1', {}],
