@@ -151,4 +151,4 @@ web: wasm
 
 test-web: web
 	@tools/need_packages.sh chromium /usr/bin/chromium chromium
-	cd web && PAGE_DIR=../dist/web ARTEFACTS=../build/web-test npm test --silent
+	cd web && TARVIK_PAGE_DIR=../dist/web TARVIK_WEB_ARTEFACTS=../build/web-test npm test --silent

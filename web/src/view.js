@@ -92,8 +92,11 @@ export function createView(board, ctrl) {
       ['clock-top', other(state.orientation)],
     ]) {
       const el = $(id);
-      setText(el.querySelector('.name'), color === state.player ? `You (${NAMES[color]})` : `${state.engine.name} (${NAMES[color]})`);
-      setText(el.querySelector('.time'), formatClock(state.clock[color]));
+      // A loaded game names its players and was not timed here.
+      const imported = state.source === 'import';
+      const who = imported ? state.game.headers[NAMES[color]] || '?' : color === state.player ? 'You' : state.engine.name;
+      setText(el.querySelector('.name'), `${who} (${NAMES[color]})`);
+      setText(el.querySelector('.time'), imported ? '' : formatClock(state.clock[color]));
       el.classList.toggle('running', state.clock.running === color);
       el.classList.toggle('low', state.clock[color] < 10000);
       el.dataset.color = color;

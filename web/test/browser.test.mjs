@@ -4,7 +4,7 @@
 // controls (clicks and drags on the board, the buttons, keys and fields) and
 // checks what the page shows; any page error, console error or request for a
 // file that is not the page's own fails it.
-//   PAGE_DIR=../dist/web ARTEFACTS=../build/web-test node --test test/browser.test.mjs
+//   TARVIK_PAGE_DIR=../dist/web TARVIK_WEB_ARTEFACTS=../build/web-test node --test test/browser.test.mjs
 import assert from 'node:assert/strict';
 import { Chess } from 'chess.js';
 import fs from 'node:fs';
@@ -16,8 +16,8 @@ import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const pageDir = path.resolve(process.env.PAGE_DIR || path.join(here, '../../dist/web'));
-const artefacts = path.resolve(process.env.ARTEFACTS || path.join(here, '../../build/web-test'));
+const pageDir = path.resolve(process.env.TARVIK_PAGE_DIR || path.join(here, '../../dist/web'));
+const artefacts = path.resolve(process.env.TARVIK_WEB_ARTEFACTS || path.join(here, '../../build/web-test'));
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const DESKTOP = { width: 1100, height: 850 };
 const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true };

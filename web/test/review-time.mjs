@@ -10,7 +10,7 @@ import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const pageDir = path.resolve(process.env.PAGE_DIR || path.join(here, '../../dist/web'));
+const pageDir = path.resolve(process.env.TARVIK_PAGE_DIR || path.join(here, '../../dist/web'));
 const pgn = fs.readFileSync(path.join(here, 'data/eighty-plies.pgn'), 'utf8');
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvik-chromium-'));
 const browser = await puppeteer.launch({

@@ -117,3 +117,32 @@ test('a move replaces the rest of the line and its result; an illegal one change
   assert.equal(game.moves.length, 4, 'the old record is kept as it was');
   assert.equal(other.moves[1].fen, 'rnbqkbnr/ppp1pppp/8/3p4/8/5P2/PPPPP1PP/RNBQKBNR w KQkq - 0 2');
 });
+
+test('the evaluation graph: White up is high, marks only on judged moves, clicks land on the nearest ply', async () => {
+  const { graphMarkup, plyAt, HEIGHT } = await import('../src/graph.js');
+  const evals = [{ pawns: 0 }, { pawns: 0.5 }, undefined, { mate: -2 }, { pawns: 30 }];
+  const judged = [
+    { ply: 1, judgement: null },
+    { ply: 2, judgement: 'mistake' },
+    { ply: 3, judgement: 'blunder' },
+    { ply: 4, judgement: 'inaccuracy' },
+  ];
+  const svg = graphMarkup(evals, judged, 3);
+  const line = /<polyline class="line" points="([^"]+)"/.exec(svg)[1].split(' ').map((p) => p.split(',').map(Number));
+  assert.equal(line.length, 4, 'a missing evaluation leaves its point out');
+  assert.equal(line[0][1], HEIGHT / 2);
+  assert.ok(line[1][1] < HEIGHT / 2, 'White better is above the middle');
+  assert.equal(line[2][1], HEIGHT - 4, 'a mate for Black sits at the bottom clip');
+  assert.equal(line[3][1], 4, 'thirty pawns sit at the top clip');
+  assert.deepEqual([...svg.matchAll(/<rect class="(\w+)" data-ply="(\d)"/g)].map((m) => `${m[1]} ${m[2]}`), ['blunder 3', 'inaccuracy 4'], 'the judged move without an evaluation is not drawn');
+  assert.match(svg, /<line class="here" x1="450"/);
+  for (const [fraction, ply] of [
+    [0, 0],
+    [0.12, 0],
+    [0.13, 1],
+    [0.99, 4],
+    [1.5, 4],
+    [-1, 0],
+  ])
+    assert.equal(plyAt(fraction, 4), ply, `at ${fraction}`);
+});
