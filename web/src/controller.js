@@ -431,7 +431,9 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     state.analysis = NO_ANALYSIS;
     engine.send('ucinewgame');
     clock.reset(tc.minutes * 60000, tc.increment * 1000);
-    clock.run(liveTurn());
+    // A position set up already mated or drawn is a game already over.
+    state.ending = standardEnding(chessAt(state.game, 0));
+    if (!state.ending) clock.run(liveTurn());
   }
 
   // A game from a PGN: its main line, browsed and analysed; the game on the
@@ -494,7 +496,7 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
   // Stop, in analysis mode: the search ends with its worker, and the fresh
   // one waits for the next position on view before it searches again.
   function stop() {
-    if (state.mode !== 'analyse' || !state.job) return;
+    if (state.mode !== 'analyse' || !state.job || state.job.kind !== 'analyse') return;
     state.analysis = { ...state.analysis, stopped: true };
     endSearch();
   }

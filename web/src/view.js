@@ -170,7 +170,7 @@ export function createView(board, ctrl) {
     setText($('analyse'), state.mode === 'analyse' ? 'Back to the game' : 'Analyse');
     // A loaded game is not played here: "Play from here" starts one.
     $('analyse').disabled = state.source === 'import';
-    $('stop').disabled = !(state.mode === 'analyse' && state.job);
+    $('stop').disabled = !(state.mode === 'analyse' && state.job && state.job.kind === 'analyse');
     $('custom-time').hidden = !state.customTime;
     const plies = state.game.moves.length;
     $('nav-first').disabled = $('nav-prev').disabled = state.ply === 0;

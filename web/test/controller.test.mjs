@@ -258,6 +258,10 @@ test('a promotion waits for the piece; Cancel plays nothing', () => {
   ctrl.setFen({ error: 'A FEN has four to six fields separated by spaces.' }, { colour: 'w', time: '15+10' });
   assert.equal(state.fenMessage.error, true);
   assert.equal(sans(state), 'a8=N', 'a refused FEN leaves the game');
+  // A position already mated is a game already over.
+  ctrl.setFen({ fen: 'k7/1Q6/1K6/8/8/8/8/8 b - - 0 1' }, { colour: 'b', time: '15+10' });
+  assert.equal(state.ending.reason, 'White wins by checkmate');
+  assert.equal(state.job, null);
 });
 
 test('a worker that fails is reported; the restarted one answers the waiting move', () => {
