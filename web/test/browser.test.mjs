@@ -138,6 +138,9 @@ async function squareAt(page, square, orientation) {
 // the board to change.
 async function playMove(page, move, drag, settle = true) {
   const { orientation, fen: before } = await view(page);
+  // On a phone the controls below have scrolled the board away, as a person
+  // would find it; they scroll back first.
+  await page.$eval('cg-board', (e) => e.scrollIntoView({ block: 'nearest' }));
   const a = await squareAt(page, move.from, orientation);
   const b = await squareAt(page, move.to, orientation);
   if (drag) {
