@@ -10,6 +10,8 @@ import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
 import { formatCount, formatScore } from './uci.js';
 
 const $ = (id) => document.getElementById(id);
+// The move marks of PGN's first six NAGs.
+const GLYPHS = { 1: '!', 2: '?', 3: '!!', 4: '??', 5: '!?', 6: '?!' };
 
 function setText(el, text) {
   if (el.textContent !== text) el.textContent = text;
@@ -120,14 +122,18 @@ export function createView(board, ctrl) {
       const judged = review && review.judged[i];
       const judgement = judged && judged.judgement;
       const current = ply === state.ply ? ' current' : '';
+      // The review's mark, or else the marks the game was loaded with.
+      const mark = judgement ? MARKS[judgement] : (m.nags || []).map((n) => GLYPHS[n] || '').join('');
       parts.push(
         `<span class="san${current}" data-ply="${ply}"${judgement ? ` data-judgement="${judgement}"` : ''}>` +
-          `${escape(m.san)}${judgement ? `<span class="mark">${MARKS[judgement]}</span>` : ''}</span>`,
+          `${escape(m.san)}${mark ? `<span class="mark">${mark}</span>` : ''}</span>`,
       );
       if (judged && judged.best && judgement) parts.push(`<span class="best">best ${escape(judged.best)}</span>`);
     });
     if (moves.length) parts.push('</li>');
     if (state.ending) parts.push(`<li class="result">${escape(state.ending.result)}</li>`);
+    const comment = state.ply === 0 ? state.game.comment : moves[state.ply - 1].comment;
+    setText($('comment'), comment || '');
     const list = $('moves');
     const changedLength = list.dataset.plies !== String(moves.length);
     list.dataset.plies = String(moves.length);

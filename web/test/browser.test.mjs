@@ -503,7 +503,7 @@ const IMPORTS = [
   [
     'comments and variations',
     '[White "A"]\n[Black "B"]\n[Result "1-0"]\n\n{Opening} 1. e4 {best by test} e5 (1... c5 2. Nf3 (2. c3)) 2. Nf3 $1 Nc6 3. Bb5 a6!? 1-0\n',
-    { plies: 6, result: '1-0', note: /variation/ },
+    { plies: 6, result: '1-0', note: /variation/, comments: ['Opening', 'best by test'] },
   ],
   [
     'several games',
@@ -525,6 +525,12 @@ test('loading games: main line, FEN start, comments, variations, several games',
     if (want.players) assert.match(v.players, want.players, `${what}: the players`);
     if (want.result) assert.match(v.players, new RegExp(want.result.replace('/', '\\/')), `${what}: the result`);
     if (want.note) assert.match(v.players, want.note, `${what}: what was left out`);
+    if (want.comments) {
+      assert.equal(await page.$eval('#comment', (e) => e.textContent), want.comments[0], `${what}: the opening comment`);
+      await page.keyboard.press('ArrowRight');
+      assert.equal(await page.$eval('#comment', (e) => e.textContent), want.comments[1], `${what}: the first move's comment`);
+      assert.match(await page.$eval('#moves', (e) => e.textContent), /Nf3!.*a6!\?/, `${what}: the NAGs shown`);
+    }
     await page.keyboard.press('End');
     assert.equal((await view(page)).fen, replayTo(text.split(/\n\n(?=\[)/)[0], want.plies), `${what}: the last position`);
   }
