@@ -156,10 +156,10 @@ wasm:
 	cmake --build $(WASM_BUILD) -j$(JOBS)
 
 # The play page (web/, its libraries pinned by web/package-lock.json) built
-# around tarvik-worker.js into dist/web/; test-web plays it in headless
+# around tarvik-worker.js into dist/web/; test-web runs npm test in web/: the
+# page's logic and its controller under Node, then the scenarios in headless
 # chromium (Debian's, driven by puppeteer-core) from a server on 127.0.0.1 and
-# from file://, keeping screenshots in build/web-test/, after the page's own
-# logic under Node (web/test/units.mjs).
+# from file://, keeping screenshots in build/web-test/.
 web: wasm
 	@tools/need_packages.sh npm
 	cd web && npm ci --no-audit --no-fund --loglevel=error
@@ -167,5 +167,4 @@ web: wasm
 
 test-web: web
 	@tools/need_packages.sh chromium
-	cd web && node --test test/units.mjs
-	node web/test/browser.mjs dist/web build/web-test
+	cd web && TARVIK_PAGE_DIR=../dist/web TARVIK_WEB_ARTEFACTS=../build/web-test npm test --silent

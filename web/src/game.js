@@ -1,6 +1,7 @@
-// The game record: the start position, the moves played and how the game
-// ended. chess.js decides legality, SAN, FEN, PGN and the drawn and won
-// positions; nothing here knows a chess rule of its own.
+// The game record and what chess.js says about it: the start position, the
+// main line's moves and the result, as plain data that PGN import and export
+// share. chess.js decides legality, SAN, FEN and the drawn and won positions;
+// nothing here knows a chess rule of its own.
 import { Chess, DEFAULT_POSITION, validateFen } from 'chess.js';
 
 // The engine reads a command line of at most 8191 characters.
@@ -40,112 +41,119 @@ export function checkFen(text) {
   return { fen: chess.fen() };
 }
 
-export function createGame() {
-  let chess = new Chess();
-  let startFen = DEFAULT_POSITION;
-  let ending = null;
+// startFen null is the standard start, as a loaded PGN without SetUp gives it.
+export function newRecord(startFen = null, headers = {}) {
+  return { headers, startFen: startFen && startFen !== DEFAULT_POSITION ? startFen : null, moves: [], result: '*', comment: '' };
+}
 
-  function standardEnding() {
-    if (chess.isCheckmate()) {
-      const winner = chess.turn() === 'w' ? 'Black' : 'White';
-      return { result: winner === 'White' ? '1-0' : '0-1', reason: `${winner} wins by checkmate`, termination: 'normal' };
-    }
-    if (chess.isStalemate()) return { result: '1/2-1/2', reason: 'Draw by stalemate', termination: 'normal' };
-    if (chess.isInsufficientMaterial())
-      return { result: '1/2-1/2', reason: 'Draw by insufficient material', termination: 'normal' };
-    if (chess.isThreefoldRepetition())
-      return { result: '1/2-1/2', reason: 'Draw by threefold repetition', termination: 'normal' };
-    if (chess.isDrawByFiftyMoves()) return { result: '1/2-1/2', reason: 'Draw by the fifty-move rule', termination: 'normal' };
-    return null;
+export function startOf(record) {
+  return record.startFen || DEFAULT_POSITION;
+}
+
+export function fenAt(record, ply) {
+  return ply === 0 ? startOf(record) : record.moves[ply - 1].fen;
+}
+
+// The first move's number, from the start position's move counter.
+export function firstMoveNumber(record) {
+  return Number(startOf(record).split(' ')[5]) || 1;
+}
+
+// The position after ply moves with the moves that led there, so that
+// repetitions count. The record is replayed from its start each time.
+export function chessAt(record, ply) {
+  const chess = new Chess(startOf(record));
+  for (const m of record.moves.slice(0, ply)) chess.move({ from: m.from, to: m.to, promotion: m.promotion });
+  return chess;
+}
+
+// chess.js's verbose move for { from, to, promotion } in chess, or null.
+export function findMove(chess, move) {
+  return (
+    chess
+      .moves({ verbose: true })
+      .find((m) => m.from === move.from && m.to === move.to && (m.promotion || undefined) === (move.promotion || undefined)) ||
+    null
+  );
+}
+
+// The record with the moves after ply replaced by move, if legal there; null
+// otherwise. The result goes with the replaced moves.
+export function playAt(record, ply, move) {
+  const chess = chessAt(record, ply);
+  const legal = findMove(chess, move);
+  if (!legal) return null;
+  chess.move({ from: legal.from, to: legal.to, promotion: legal.promotion });
+  const entry = { san: legal.san, from: legal.from, to: legal.to, promotion: legal.promotion, fen: chess.fen(), comment: '', nags: [] };
+  return { ...record, moves: [...record.moves.slice(0, ply), entry], result: '*' };
+}
+
+// The record cut to its first ply moves.
+export function cutAt(record, ply) {
+  return { ...record, moves: record.moves.slice(0, ply), result: '*' };
+}
+
+// How the position in chess ends the game by the rules, or null.
+export function standardEnding(chess) {
+  if (chess.isCheckmate()) {
+    const winner = chess.turn() === 'w' ? 'Black' : 'White';
+    return { result: winner === 'White' ? '1-0' : '0-1', reason: `${winner} wins by checkmate`, termination: 'normal' };
   }
+  if (chess.isStalemate()) return { result: '1/2-1/2', reason: 'Draw by stalemate', termination: 'normal' };
+  if (chess.isInsufficientMaterial()) return { result: '1/2-1/2', reason: 'Draw by insufficient material', termination: 'normal' };
+  if (chess.isThreefoldRepetition()) return { result: '1/2-1/2', reason: 'Draw by threefold repetition', termination: 'normal' };
+  if (chess.isDrawByFiftyMoves()) return { result: '1/2-1/2', reason: 'Draw by the fifty-move rule', termination: 'normal' };
+  return null;
+}
 
-  return {
-    // Starts afresh from fen (already checked) or the standard position.
-    reset(fen) {
-      startFen = fen || DEFAULT_POSITION;
-      chess = new Chess(startFen);
-      ending = null;
-    },
-    // Plays { from, to, promotion } if legal; returns the move or null.
-    play(move) {
-      if (ending) return null;
-      const legal = chess
-        .moves({ verbose: true })
-        .find((m) => m.from === move.from && m.to === move.to && (m.promotion || undefined) === (move.promotion || undefined));
-      if (!legal) return null;
-      const played = chess.move({ from: legal.from, to: legal.to, promotion: legal.promotion });
-      ending = standardEnding();
-      return played;
-    },
-    undo(plies) {
-      for (let i = 0; i < plies && chess.history().length > 0; i++) chess.undo();
-      ending = null;
-    },
-    // Ends the game from outside the board: a flag fall or a resignation.
-    finish(result, reason, termination) {
-      if (!ending) ending = { result, reason, termination };
-    },
-    get ending() {
-      return ending;
-    },
-    get chess() {
-      return chess;
-    },
-    get startFen() {
-      return startFen;
-    },
-    turn() {
-      return chess.turn();
-    },
-    fen() {
-      return chess.fen();
-    },
-    plies() {
-      return chess.history().length;
-    },
-    history() {
-      return chess.history({ verbose: true });
-    },
-    // { from: to[] } for the side to move, for the board's legal targets.
-    destinations() {
-      const dests = new Map();
-      for (const m of chess.moves({ verbose: true })) {
-        if (!dests.has(m.from)) dests.set(m.from, []);
-        dests.get(m.from).push(m.to);
-      }
-      return dests;
-    },
-    isPromotion(from, to) {
-      return chess.moves({ verbose: true }).some((m) => m.from === from && m.to === to && m.promotion);
-    },
-    // The "position" command for the engine. A game too long for one command
-    // line starts from its last capture or pawn move instead: no earlier
-    // position can recur after it, so repetitions are still seen.
-    positionCommand(limit = MAX_COMMAND) {
-      const moves = chess.history({ verbose: true });
-      const text = (fen, list) =>
-        (fen === DEFAULT_POSITION ? 'position startpos' : `position fen ${fen}`) +
-        (list.length ? ' moves ' + list.map((m) => m.lan).join(' ') : '');
-      let command = text(startFen, moves);
-      if (command.length <= limit) return command;
-      let last = 0;
-      moves.forEach((m, i) => {
-        if (m.piece === 'p' || m.captured) last = i + 1;
-      });
-      command = text(last === 0 ? startFen : moves[last - 1].after, moves.slice(last));
-      return command.length <= limit ? command : `position fen ${chess.fen()}`;
-    },
-    pgn(headers) {
-      const record = new Chess(startFen);
-      for (const m of chess.history({ verbose: true })) record.move({ from: m.from, to: m.to, promotion: m.promotion });
-      for (const [key, value] of Object.entries(headers)) record.setHeader(key, value);
-      record.setHeader('Result', ending ? ending.result : '*');
-      if (ending) record.setHeader('Termination', ending.termination);
-      if (startFen !== DEFAULT_POSITION) {
-        record.setHeader('SetUp', '1');
-        record.setHeader('FEN', startFen);
-      }
-      return record.pgn({ maxWidth: 80 });
-    },
-  };
+// { from: to[] } for the side to move, for the board's legal targets.
+export function destinations(chess) {
+  const dests = new Map();
+  for (const m of chess.moves({ verbose: true })) {
+    if (!dests.has(m.from)) dests.set(m.from, []);
+    dests.get(m.from).push(m.to);
+  }
+  return dests;
+}
+
+export function isPromotion(chess, from, to) {
+  return chess.moves({ verbose: true }).some((m) => m.from === from && m.to === to && m.promotion);
+}
+
+function lan(m) {
+  return m.from + m.to + (m.promotion || '');
+}
+
+// A pawn move or a capture: no earlier position can recur after it.
+function irreversible(m) {
+  return /^[a-h]/.test(m.san) || m.san.includes('x');
+}
+
+// The "position" command for the engine at ply. A game too long for one
+// command line starts from its last capture or pawn move instead: no earlier
+// position can recur after it, so repetitions are still seen.
+export function positionCommand(record, ply, limit = MAX_COMMAND) {
+  const moves = record.moves.slice(0, ply);
+  const text = (fen, list) =>
+    (fen === DEFAULT_POSITION ? 'position startpos' : `position fen ${fen}`) +
+    (list.length ? ' moves ' + list.map(lan).join(' ') : '');
+  let command = text(startOf(record), moves);
+  if (command.length <= limit) return command;
+  let last = 0;
+  moves.forEach((m, i) => {
+    if (irreversible(m)) last = i + 1;
+  });
+  command = text(last === 0 ? startOf(record) : moves[last - 1].fen, moves.slice(last));
+  return command.length <= limit ? command : `position fen ${fenAt(record, ply)}`;
+}
+
+// The SAN of a move the engine wrote ("g1f3" -> "Nf3") in the position fen,
+// or the engine's text itself when it names no legal move there.
+export function sanOf(fen, uci) {
+  try {
+    const m = new Chess(fen).moves({ verbose: true }).find((x) => lan(x) === uci);
+    return m ? m.san : uci;
+  } catch {
+    return uci;
+  }
 }

@@ -1,10 +1,10 @@
 // The page's own logic without a browser: reading the engine's lines, the
 // scores shown, FEN checks and the "position" command of long games.
-//   node --test test/units.mjs
+//   node --test test/units.test.mjs
 import assert from 'node:assert/strict';
 import test from 'node:test';
 import { Chess } from 'chess.js';
-import { checkFen, createGame } from '../src/game.js';
+import { chessAt, checkFen, fenAt, newRecord, playAt, positionCommand, standardEnding } from '../src/game.js';
 import { formatClock } from '../src/clock.js';
 import { formatScore, parseBestMove, parseInfo } from '../src/uci.js';
 
@@ -69,22 +69,22 @@ test('FEN text the engine would refuse is refused with a message', () => {
 });
 
 test('a game too long for one command line restarts at its last irreversible move', () => {
-  const game = createGame();
-  game.reset();
-  assert.equal(game.positionCommand(), 'position startpos');
+  let game = newRecord();
+  assert.equal(positionCommand(game, 0), 'position startpos');
   // A fixed pseudo-random game that prefers quiet piece moves.
   let seed = 7;
   const random = (n) => (seed = (seed * 1103515245 + 12345) % 2147483648) % n;
-  while (game.plies() < 120 && !game.ending) {
-    const moves = game.chess.moves({ verbose: true });
+  while (game.moves.length < 120 && !standardEnding(chessAt(game, game.moves.length))) {
+    const moves = chessAt(game, game.moves.length).moves({ verbose: true });
     const quiet = moves.filter((m) => m.piece !== 'p' && !m.captured);
     const pool = quiet.length && random(4) ? quiet : moves;
     const m = pool[random(pool.length)];
-    game.play({ from: m.from, to: m.to, promotion: m.promotion });
+    game = playAt(game, game.moves.length, { from: m.from, to: m.to, promotion: m.promotion });
   }
-  const full = game.positionCommand();
+  const plies = game.moves.length;
+  const full = positionCommand(game, plies);
   assert.ok(full.startsWith('position startpos moves ') && full.length > 400, full);
-  const command = game.positionCommand(200);
+  const command = positionCommand(game, plies, 200);
   assert.ok(command.length <= 200, `${command.length} characters`);
   const [, fen, list] = /^position fen (.*?)(?: moves (.*))?$/.exec(command);
   // The command reaches the game's position, and from the last capture or
@@ -95,23 +95,54 @@ test('a game too long for one command line restarts at its last irreversible mov
     const made = replay.move({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
     assert.ok(made.piece !== 'p' && !made.captured, `${m} is irreversible`);
   }
-  assert.equal(replay.fen(), game.fen());
-  const history = game.history();
+  assert.equal(replay.fen(), fenAt(game, plies));
+  const history = chessAt(game, plies).history({ verbose: true });
   const last = history[history.length - tail.length - 1];
   assert.ok(last.piece === 'p' || last.captured, `the command starts after ${last.san}`);
+  // An earlier ply is searched from its own position.
+  assert.match(positionCommand(game, 3), /^position startpos moves \S+ \S+ \S+$/);
 });
 
-test('the PGN carries the result and replays to the board', () => {
-  const game = createGame();
-  game.reset();
-  for (const m of ['f2f3', 'e7e5', 'g2g4', 'd8h4']) game.play({ from: m.slice(0, 2), to: m.slice(2, 4) });
-  assert.equal(game.ending.result, '0-1');
-  assert.equal(game.play({ from: 'a2', to: 'a3' }), null);
-  const pgn = game.pgn({ Event: 'test', TimeControl: '60+0' });
-  assert.match(pgn, /\[Result "0-1"\]/);
-  assert.match(pgn, /\[TimeControl "60\+0"\]/);
-  assert.match(pgn, /Qh4# 0-1$/);
-  const replay = new Chess();
-  replay.loadPgn(pgn);
-  assert.equal(replay.fen(), game.fen());
+test('a move replaces the rest of the line and its result; an illegal one changes nothing', () => {
+  let game = newRecord();
+  for (const m of ['f2f3', 'e7e5', 'g2g4', 'd8h4']) game = playAt(game, game.moves.length, { from: m.slice(0, 2), to: m.slice(2, 4) });
+  const mated = chessAt(game, 4);
+  assert.equal(standardEnding(mated).result, '0-1');
+  game = { ...game, result: '0-1' };
+  assert.equal(playAt(game, 4, { from: 'a2', to: 'a3' }), null);
+  assert.equal(playAt(game, 1, { from: 'e2', to: 'e5' }), null);
+  const other = playAt(game, 1, { from: 'd7', to: 'd5' });
+  assert.deepEqual(other.moves.map((m) => m.san), ['f3', 'd5']);
+  assert.equal(other.result, '*');
+  assert.equal(game.moves.length, 4, 'the old record is kept as it was');
+  assert.equal(other.moves[1].fen, 'rnbqkbnr/ppp1pppp/8/3p4/8/5P2/PPPPP1PP/RNBQKBNR w KQkq - 0 2');
+});
+
+test('the evaluation graph: White up is high, marks only on judged moves, clicks land on the nearest ply', async () => {
+  const { graphMarkup, plyAt, HEIGHT } = await import('../src/graph.js');
+  const evals = [{ pawns: 0 }, { pawns: 0.5 }, undefined, { mate: -2 }, { pawns: 30 }];
+  const judged = [
+    { ply: 1, judgement: null },
+    { ply: 2, judgement: 'mistake' },
+    { ply: 3, judgement: 'blunder' },
+    { ply: 4, judgement: 'inaccuracy' },
+  ];
+  const svg = graphMarkup(evals, judged, 3);
+  const line = /<polyline class="line" points="([^"]+)"/.exec(svg)[1].split(' ').map((p) => p.split(',').map(Number));
+  assert.equal(line.length, 4, 'a missing evaluation leaves its point out');
+  assert.equal(line[0][1], HEIGHT / 2);
+  assert.ok(line[1][1] < HEIGHT / 2, 'White better is above the middle');
+  assert.equal(line[2][1], HEIGHT - 4, 'a mate for Black sits at the bottom clip');
+  assert.equal(line[3][1], 4, 'thirty pawns sit at the top clip');
+  assert.deepEqual([...svg.matchAll(/<rect class="(\w+)" data-ply="(\d)"/g)].map((m) => `${m[1]} ${m[2]}`), ['blunder 3', 'inaccuracy 4'], 'the judged move without an evaluation is not drawn');
+  assert.match(svg, /<line class="here" x1="450"/);
+  for (const [fraction, ply] of [
+    [0, 0],
+    [0.12, 0],
+    [0.13, 1],
+    [0.99, 4],
+    [1.5, 4],
+    [-1, 0],
+  ])
+    assert.equal(plyAt(fraction, 4), ply, `at ${fraction}`);
 });

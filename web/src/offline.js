@@ -1,0 +1,15 @@
+// The page as an installable app that opens offline: its manifest linked and its service worker registered, over http(s) only.
+// From file:// browsers allow no service worker, and chromium reports a
+// manifest link there as a blocked cross-origin request, so the page then
+// links and registers nothing and works as before. A refused registration
+// (a private window, a full disk) only means the page is not kept offline.
+export function registerOffline(scope = globalThis) {
+  const protocol = scope.location && scope.location.protocol;
+  const workers = scope.navigator && scope.navigator.serviceWorker;
+  if ((protocol !== 'http:' && protocol !== 'https:') || !workers) return Promise.resolve(null);
+  const link = scope.document.createElement('link');
+  link.rel = 'manifest';
+  link.href = 'manifest.webmanifest';
+  scope.document.head.append(link);
+  return workers.register('./sw.js').catch(() => null);
+}

@@ -1,0 +1,482 @@
+// The controller without a browser: a scripted engine and a clock the test
+// moves by hand. An action goes in; the state and the engine's commands come
+// out.
+//   node --test test/controller.test.mjs
+import assert from 'node:assert/strict';
+import test from 'node:test';
+import { Chess } from 'chess.js';
+import { createController } from '../src/controller.js';
+
+// An engine that records what it is sent and answers only when told.
+function scriptedEngine() {
+  const engine = { sent: [], starts: 0, ready: false, searching: false, handlers: null };
+  engine.make = (handlers) => {
+    engine.handlers = handlers;
+    return {
+      start() {
+        engine.starts++;
+        engine.ready = false;
+        engine.searching = false;
+        engine.sent.push('(new worker)');
+      },
+      send(line) {
+        if (line.startsWith('go')) engine.searching = true;
+        engine.sent.push(line);
+        return true;
+      },
+      stop() {
+        if (engine.searching) this.start();
+      },
+      get ready() {
+        return engine.ready;
+      },
+      get searching() {
+        return engine.searching;
+      },
+    };
+  };
+  engine.boot = () => {
+    engine.handlers.onLine('id name tarvik 19.0.0');
+    engine.ready = true;
+    engine.handlers.onLine('uciok');
+    engine.handlers.onReady();
+  };
+  engine.say = (line) => {
+    if (line.startsWith('bestmove')) engine.searching = false;
+    engine.handlers.onLine(line);
+  };
+  engine.fail = (reason) => {
+    engine.ready = false;
+    engine.searching = false;
+    engine.handlers.onFailure(reason);
+  };
+  engine.last = (prefix) => [...engine.sent].reverse().find((l) => l.startsWith(prefix));
+  return engine;
+}
+
+function fakeClock() {
+  const clock = { left: { w: 0, b: 0 }, increment: 0, running: null, handlers: null, log: [] };
+  clock.make = (handlers) => {
+    clock.handlers = handlers;
+    return {
+      reset(ms, inc) {
+        clock.left.w = clock.left.b = ms;
+        clock.increment = inc;
+        clock.running = null;
+        handlers.onTick();
+      },
+      run(color) {
+        clock.running = color;
+        clock.log.push(`run ${color}`);
+        handlers.onTick();
+      },
+      moved(mover) {
+        clock.left[mover] += clock.increment;
+        clock.running = mover === 'w' ? 'b' : 'w';
+        clock.log.push(`moved ${mover}`);
+      },
+      stop() {
+        clock.running = null;
+        clock.log.push('stop');
+      },
+      left: (color) => clock.left[color],
+      get increment() {
+        return clock.increment;
+      },
+      get running() {
+        return clock.running;
+      },
+    };
+  };
+  clock.fall = (color) => {
+    clock.left[color] = 0;
+    clock.running = null;
+    clock.handlers.onFlag(color);
+  };
+  return clock;
+}
+
+function setUp(settings = { colour: 'w', time: '3+2' }) {
+  const engine = scriptedEngine();
+  const clock = fakeClock();
+  let renders = 0;
+  const ctrl = createController({
+    engine: engine.make,
+    clock: clock.make,
+    render: () => renders++,
+    random: () => 0.7,
+    today: () => new Date(2026, 0, 5),
+  });
+  ctrl.start(settings);
+  engine.boot();
+  return { ctrl, engine, clock, state: ctrl.state, renders: () => renders };
+}
+
+const sans = (state) => state.game.moves.map((m) => m.san).join(' ');
+
+test('a move, the engine thinks with both clocks, its checked answer is played', () => {
+  const { ctrl, engine, clock, state, renders } = setUp();
+  const before = renders();
+  ctrl.playMove('e2', 'e4');
+  assert.equal(renders(), before + 1, 'one render for one action');
+  assert.equal(state.job.kind, 'move');
+  assert.equal(engine.last('position'), 'position startpos moves e2e4');
+  assert.equal(engine.last('go'), 'go wtime 182000 btime 180000 winc 2000 binc 2000');
+  // Moves of the side the engine plays are refused while it thinks.
+  ctrl.playMove('e7', 'e5');
+  assert.equal(sans(state), 'e4');
+  engine.say('info depth 3 score cp -2400 nps 100 nodes 10 time 1 pv e7e5');
+  assert.equal(state.analysis.lines[0].san, 'e5');
+  engine.say('bestmove e7e5');
+  assert.equal(sans(state), 'e4 e5');
+  assert.equal(state.ply, 2);
+  assert.equal(state.job, null);
+  assert.deepEqual(clock.log.slice(-2), ['moved w', 'moved b']);
+  assert.equal(ctrl.headers().Black, 'tarvik 19.0.0');
+  assert.equal(ctrl.headers().Date, '2026.01.05');
+});
+
+test('a reply that is not a legal move is reported, not played, and not asked for again', () => {
+  const { ctrl, engine, state, clock } = setUp();
+  ctrl.playMove('g1', 'f3');
+  const sent = engine.sent.length;
+  engine.say('bestmove e7e4');
+  assert.match(state.message, /not a legal move/);
+  assert.equal(sans(state), 'Nf3');
+  assert.equal(clock.running, null);
+  ctrl.playMove('a2', 'a3');
+  assert.equal(engine.sent.length, sent, 'no new search after a refused reply');
+  // Taking the move back lets the engine answer again.
+  ctrl.takeBack();
+  ctrl.playMove('d2', 'd4');
+  assert.equal(engine.last('position'), 'position startpos moves d2d4');
+});
+
+test('take-back ends a search still thinking, or removes the answer too', () => {
+  for (const [answered, plies] of [
+    [false, 2],
+    [true, 2],
+  ]) {
+    const { ctrl, engine, state } = setUp();
+    ctrl.playMove('e2', 'e4');
+    engine.say('bestmove e7e5');
+    ctrl.playMove('d2', 'd4');
+    if (answered) engine.say('bestmove d7d5');
+    const starts = engine.starts;
+    ctrl.takeBack();
+    assert.equal(state.game.moves.length, plies, `answered ${answered}`);
+    assert.equal(state.ply, plies);
+    assert.equal(engine.starts, answered ? starts : starts + 1, 'a thinking worker is replaced');
+    assert.equal(state.job, null);
+  }
+});
+
+test('the player as Black: the engine opens, and take-back needs a move of the player', () => {
+  const { ctrl, engine, state } = setUp({ colour: 'b', time: '1+0' });
+  assert.equal(state.orientation, 'b');
+  assert.equal(engine.last('go'), 'go wtime 60000 btime 60000 winc 0 binc 0');
+  assert.equal(ctrl.canTakeBack(), false);
+  engine.say('bestmove e2e4');
+  assert.equal(ctrl.canTakeBack(), false);
+  ctrl.playMove('c7', 'c5');
+  engine.say('bestmove g1f3');
+  ctrl.takeBack();
+  assert.equal(sans(state), 'e4');
+});
+
+test('analysis follows the board; Stop holds until the next move', () => {
+  const { ctrl, engine, state } = setUp();
+  ctrl.toggleAnalysis();
+  assert.equal(state.mode, 'analyse');
+  assert.equal(engine.last('go'), 'go');
+  // A move ends the old search with its worker; the new worker analyses.
+  ctrl.playMove('e2', 'e4');
+  assert.equal(state.job, null);
+  engine.boot();
+  assert.equal(engine.last('position'), 'position startpos moves e2e4');
+  engine.say('info depth 5 score cp 480 nps 100 nodes 10 time 1 pv g8f6');
+  ctrl.stop();
+  assert.equal(state.job, null);
+  engine.boot();
+  assert.equal(engine.sent.at(-1), '(new worker)', 'nothing searched after Stop');
+  const sent = engine.sent.length;
+  ctrl.playMove('e7', 'e5');
+  assert.equal(engine.sent.length, sent + 2);
+  assert.equal(engine.last('position'), 'position startpos moves e2e4 e7e5');
+  // Back to the game: the engine, Black here, is not to move.
+  ctrl.playMove('g1', 'f3');
+  ctrl.toggleAnalysis();
+  engine.boot();
+  assert.equal(state.mode, 'play');
+  assert.equal(engine.last('position'), 'position startpos moves e2e4 e7e5 g1f3');
+  assert.equal(state.job.kind, 'move');
+});
+
+test('flag fall, resignation and mate end the game with their result', () => {
+  const cases = [
+    ['flag', (s) => s.clock.fall('w'), '0-1', 'White lost on time', 'time forfeit'],
+    ['resign', (s) => s.ctrl.resign(), '0-1', 'White resigns', 'normal'],
+    [
+      'mate',
+      (s) => {
+        s.ctrl.playMove('f2', 'f3');
+        s.engine.say('bestmove e7e5');
+        s.ctrl.playMove('g2', 'g4');
+        s.engine.say('bestmove d8h4');
+      },
+      '0-1',
+      'Black wins by checkmate',
+      'normal',
+    ],
+  ];
+  for (const [name, end, result, reason, termination] of cases) {
+    const s = setUp();
+    end(s);
+    assert.deepEqual(s.state.ending, { result, reason, termination }, name);
+    assert.equal(s.state.game.result, result, name);
+    assert.equal(s.ctrl.headers().Termination, termination, name);
+    assert.equal(s.state.job, null, name);
+    s.ctrl.playMove('a2', 'a3');
+    assert.equal(s.state.game.moves.at(-1)?.san ?? null, name === 'mate' ? 'Qh4#' : null, `${name}: no move after the end`);
+  }
+});
+
+test('a promotion waits for the piece; Cancel plays nothing', () => {
+  const { ctrl, engine, state } = setUp({ colour: 'w', time: '15+10' });
+  ctrl.setFen({ fen: '8/P7/8/8/8/8/6kp/K7 w - - 0 1' }, { colour: 'w', time: '15+10' });
+  assert.equal(state.game.startFen, '8/P7/8/8/8/8/6kp/K7 w - - 0 1');
+  assert.equal(ctrl.headers().FEN, state.game.startFen);
+  ctrl.playMove('a7', 'a8');
+  assert.deepEqual(state.promotion, { from: 'a7', to: 'a8' });
+  assert.equal(ctrl.canMove(), false);
+  ctrl.choosePromotion(null);
+  assert.equal(state.game.moves.length, 0);
+  ctrl.playMove('a7', 'a8');
+  ctrl.choosePromotion('n');
+  assert.equal(sans(state), 'a8=N');
+  assert.equal(engine.last('position'), 'position fen 8/P7/8/8/8/8/6kp/K7 w - - 0 1 moves a7a8n');
+  ctrl.setFen({ error: 'A FEN has four to six fields separated by spaces.' }, { colour: 'w', time: '15+10' });
+  assert.equal(state.fenMessage.error, true);
+  assert.equal(sans(state), 'a8=N', 'a refused FEN leaves the game');
+  // A position already mated is a game already over.
+  ctrl.setFen({ fen: 'k7/1Q6/1K6/8/8/8/8/8 b - - 0 1' }, { colour: 'b', time: '15+10' });
+  assert.equal(state.ending.reason, 'White wins by checkmate');
+  assert.equal(state.job, null);
+});
+
+test('a worker that fails is reported; the restarted one answers the waiting move', () => {
+  const { ctrl, engine, state } = setUp();
+  ctrl.playMove('e2', 'e4');
+  engine.fail('the engine stopped (killed)');
+  assert.match(state.engine.error, /not running: the engine stopped \(killed\)/);
+  assert.equal(state.job, null);
+  ctrl.restartEngine();
+  engine.boot();
+  assert.equal(state.engine.error, null);
+  assert.equal(state.job.kind, 'move');
+  assert.equal(engine.last('position'), 'position startpos moves e2e4');
+});
+
+test('custom time controls are checked before a game starts', () => {
+  const { ctrl, state } = setUp();
+  ctrl.playMove('e2', 'e4');
+  ctrl.newGame({ colour: 'w', time: 'custom', minutes: '0', increment: '1' });
+  assert.match(state.message, /minutes/);
+  assert.equal(sans(state), 'e4');
+  ctrl.newGame({ colour: 'random', time: 'custom', minutes: '0.5', increment: '3' });
+  assert.equal(state.player, 'b');
+  assert.equal(ctrl.headers().TimeControl, '30+3');
+});
+
+test('the exported PGN carries the result, the clock and the end, and replays', () => {
+  const s = setUp({ colour: 'w', time: '1+0' });
+  s.ctrl.playMove('f2', 'f3');
+  s.engine.say('bestmove e7e5');
+  s.ctrl.playMove('g2', 'g4');
+  s.engine.say('bestmove d8h4');
+  const pgn = s.ctrl.exportPgn();
+  assert.match(pgn, /\[Result "0-1"\]/);
+  assert.match(pgn, /\[TimeControl "60\+0"\]/);
+  assert.match(pgn, /\[Termination "normal"\]/);
+  assert.match(pgn, /Qh4# 0-1\n$/);
+  const replay = new Chess();
+  replay.loadPgn(pgn);
+  assert.equal(replay.fen(), s.state.game.moves.at(-1).fen);
+});
+
+// Plays moves given as UCI text, the engine answering with the next one.
+function playLine(s, line) {
+  const moves = line.split(' ');
+  for (let i = 0; i < moves.length; i += 2) {
+    s.ctrl.playMove(moves[i].slice(0, 2), moves[i].slice(2, 4), moves[i][4]);
+    if (moves[i + 1]) s.engine.say(`bestmove ${moves[i + 1]}`);
+  }
+}
+
+test('looking back in a game: the clock and the engine go on, no move from the past', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5 g1f3 b8c6');
+  const { ctrl, state, engine } = s;
+  for (const [where, ply] of [
+    ['first', 0],
+    ['prev', 0],
+    ['next', 1],
+    ['last', 4],
+    ['next', 4],
+    ['prev', 3],
+  ]) {
+    ctrl.navigate(where);
+    assert.equal(state.ply, ply, where);
+  }
+  ctrl.goToPly(99);
+  assert.equal(state.ply, 4);
+  ctrl.goToPly(2);
+  assert.equal(ctrl.canMove(), false);
+  ctrl.playMove('d2', 'd4');
+  assert.equal(state.game.moves.length, 4, 'no move from a past position');
+  ctrl.goToPly(4);
+  ctrl.playMove('f1', 'b5');
+  ctrl.goToPly(1);
+  assert.equal(state.job.kind, 'move', 'the engine thinks on while the player looks back');
+  assert.equal(s.clock.running, 'b');
+  engine.say('bestmove a7a6');
+  assert.equal(state.ply, 6, 'the engine move brings the view back');
+});
+
+test('in analysis a move from an earlier position asks before the rest goes', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5 g1f3 b8c6');
+  const { ctrl, state, engine } = s;
+  ctrl.toggleAnalysis();
+  ctrl.goToPly(0);
+  engine.boot();
+  assert.equal(engine.last('position'), 'position startpos');
+  // The game's own next move is a step forward.
+  ctrl.playMove('e2', 'e4');
+  assert.equal(state.ply, 1);
+  assert.equal(state.replace, null);
+  ctrl.playMove('c7', 'c5');
+  assert.deepEqual([state.replace.ply, state.replace.dropped, state.replace.move.san], [1, 3, 'c5']);
+  assert.equal(ctrl.canMove(), false, 'nothing else moves while the question is open');
+  ctrl.navigate('last');
+  assert.equal(state.ply, 1);
+  ctrl.confirmReplace(false);
+  assert.equal(sans(state), 'e4 e5 Nf3 Nc6');
+  ctrl.playMove('c7', 'c5');
+  ctrl.confirmReplace(true);
+  assert.equal(sans(state), 'e4 c5');
+  assert.equal(state.ply, 2);
+  // At the end of a resigned game, a move drops the result.
+  const r = setUp();
+  playLine(r, 'e2e4 e7e5');
+  r.ctrl.resign();
+  r.ctrl.toggleAnalysis();
+  r.ctrl.playMove('g1', 'f3');
+  assert.equal(r.state.replace.dropped, 0);
+  r.ctrl.confirmReplace(true);
+  assert.equal(r.state.ending, null);
+  assert.equal(r.state.game.result, '*');
+});
+
+// Answers the review's searches: scores[i] for position i, from the side
+// to move, as the engine writes them, each at depth 3.
+function answerReview(s, scores, best = () => 'a7a6') {
+  const asked = [];
+  while (s.state.review && s.state.review.running) {
+    if (!s.engine.ready) s.engine.boot();
+    const go = s.engine.last('go');
+    asked.push(s.engine.last('position'));
+    const i = s.state.review.next;
+    // A mate ends the search at the depth that finds it.
+    if (Math.abs(scores[i]) < 2147483647) s.engine.say(`info depth 1 score cp 0 nps 1 nodes 1 time 1 pv e2e4`);
+    s.engine.say(`info depth ${Math.abs(scores[i]) < 2147483647 ? 3 : 1} score cp ${scores[i]} nps 1 nodes 1 time 1 pv e2e4`);
+    s.engine.say(`bestmove ${best(i)}`);
+    assert.equal(go, 'go movetime 40000');
+  }
+  return asked;
+}
+
+test('a review searches each position in turn and judges the moves', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5 g1f3 d8h4 f3h4');
+  const { ctrl, state } = s;
+  assert.equal(ctrl.canReview(), false, 'not during a game');
+  ctrl.toggleAnalysis();
+  ctrl.review(100);
+  assert.equal(state.review.total, 6);
+  // Black to move after 3. Nf3: level; after 3... Qh4 White wins the queen.
+  const asked = answerReview(s, [0, 0, 0, 0, 21600, -21600], (i) => ['e2e4', 'e7e5', 'g1f3', 'b8c6', 'f3h4', 'g7g6'][i]);
+  assert.equal(asked[0], 'position startpos');
+  assert.equal(asked[5], 'position startpos moves e2e4 e7e5 g1f3 d8h4 f3h4');
+  const r = state.review;
+  assert.equal(r.running, false);
+  assert.deepEqual(r.evals[4], { pawns: 9 });
+  assert.deepEqual(
+    r.judged.map((m) => m.judgement),
+    [null, null, null, 'blunder', null],
+  );
+  assert.equal(r.judged[3].best, 'Nc6');
+  assert.equal(r.summary.b.blunder, 1);
+  assert.match(ctrl.exportPgn(), /Qh4\s+\$4 \{ \[%eval 9\.00\] \}/);
+});
+
+test('a review scores a mate by the depth it was found at, and a mated end without a search', () => {
+  const s = setUp();
+  playLine(s, 'f2f3 e7e5 g2g4');
+  s.ctrl.toggleAnalysis();
+  s.ctrl.playMove('d8', 'h4');
+  s.engine.boot();
+  s.ctrl.review();
+  // Position 3: Black to move mates in one, first seen at depth 1.
+  const positions = answerReview(s, [0, 0, 0, 2147483647]);
+  assert.equal(positions.length, 4, 'the mated position is not searched');
+  assert.deepEqual(s.state.review.evals[3], { mate: -1 });
+  assert.deepEqual(s.state.review.evals[4], { mate: -1 });
+  assert.equal(s.state.review.judged[2].judgement, 'blunder', '2. g4 walks into mate');
+});
+
+test('Cancel ends the review with its worker; the analysis goes on', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5');
+  s.ctrl.toggleAnalysis();
+  s.ctrl.review();
+  s.engine.boot();
+  assert.equal(s.state.job.kind, 'review');
+  const starts = s.engine.starts;
+  s.engine.say('bestmove e2e4');
+  assert.equal(s.state.review.next, 1);
+  s.ctrl.cancelReview();
+  assert.equal(s.state.review, null);
+  assert.equal(s.engine.starts, starts + 1);
+  s.engine.boot();
+  assert.equal(s.engine.last('go'), 'go');
+});
+
+test('a PGN loads into the record the page plays; a bad one leaves the game', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5');
+  const { ctrl, state } = s;
+  ctrl.loadPgn('1. e4 e5 2. Ke3 *');
+  assert.match(state.pgnMessage.text, /Ke3/);
+  assert.equal(state.pgnMessage.error, true);
+  assert.equal(state.source, 'page');
+  assert.equal(sans(state), 'e4 e5');
+  ctrl.loadPgn('[White "Ann"]\n[Black "Ben"]\n[Result "0-1"]\n\n1. d4 (1. c4) d5 2. c4 0-1\n\n[White "X"]\n\n1. e4 *\n');
+  assert.equal(state.pgnMessage, null);
+  assert.equal(state.source, 'import');
+  assert.equal(state.mode, 'analyse');
+  assert.equal(state.ply, 0);
+  assert.equal(sans(state), 'd4 d5 c4');
+  assert.equal(state.ending.result, '0-1');
+  assert.match(state.loadNote, /first of the 2 games/);
+  assert.match(state.loadNote, /1 variation left out/);
+  assert.equal(ctrl.headers().White, 'Ann');
+  assert.equal(ctrl.canReview(), true);
+  ctrl.goToPly(2);
+  ctrl.playFromHere({ colour: 'b', time: '5+0' });
+  s.engine.boot();
+  assert.equal(state.source, 'page');
+  assert.equal(state.game.startFen, 'rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 2');
+  assert.equal(state.player, 'b');
+  assert.equal(state.job.kind, 'move');
+});

@@ -1,0 +1,218 @@
+// The installable page: its version, manifest and icons, the service worker's registration, and the page opening with no network.
+// Needs the built page (make web): TARVIK_PAGE_DIR, or ../dist/web from here.
+//   node --test test/offline.test.mjs
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import test from 'node:test';
+import { fileURLToPath } from 'node:url';
+import zlib from 'node:zlib';
+import { Chess } from 'chess.js';
+import puppeteer from 'puppeteer-core';
+import { registerOffline } from '../src/offline.js';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const PAGE_DIR = path.resolve(process.env.TARVIK_PAGE_DIR || path.join(here, '../../dist/web'));
+const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
+const TYPES = {
+  '.html': 'text/html',
+  '.js': 'text/javascript',
+  '.css': 'text/css',
+  '.webmanifest': 'application/manifest+json',
+  '.png': 'image/png',
+};
+
+test('package.json carries the version CMakeLists.txt declares', () => {
+  const cmake = fs.readFileSync(path.join(here, '../../CMakeLists.txt'), 'utf8');
+  const declared = /^project\(tarvik VERSION ([\d.]+)/m.exec(cmake)[1].split('.');
+  while (declared.length < 3) declared.push('0');
+  const pkg = JSON.parse(fs.readFileSync(path.join(here, '../package.json'), 'utf8'));
+  assert.equal(pkg.version, declared.join('.'));
+});
+
+test('the manifest is linked and the service worker registered only over http(s), where browsers have one', async () => {
+  const fake = (protocol, withWorkers, fails) => {
+    const calls = [];
+    const serviceWorker = {
+      register: (url) => {
+        calls.push(url);
+        return fails ? Promise.reject(new Error('refused')) : Promise.resolve({ scope: 'here' });
+      },
+    };
+    const document = { createElement: (tag) => ({ tag }), head: { append: (node) => calls.push(node) } };
+    return { calls, scope: { location: { protocol }, navigator: withWorkers ? { serviceWorker } : {}, document } };
+  };
+  const linked = { tag: 'link', rel: 'manifest', href: 'manifest.webmanifest' };
+  for (const [protocol, withWorkers, fails, registered, result] of [
+    ['http:', true, false, [linked, './sw.js'], { scope: 'here' }],
+    ['https:', true, false, [linked, './sw.js'], { scope: 'here' }],
+    ['https:', true, true, [linked, './sw.js'], null],
+    ['file:', true, false, [], null],
+    ['http:', false, false, [], null],
+  ]) {
+    const { calls, scope } = fake(protocol, withWorkers, fails);
+    assert.deepEqual(await registerOffline(scope), result, `${protocol} ${withWorkers} ${fails}`);
+    assert.deepEqual(calls, registered, `${protocol} ${withWorkers} ${fails}`);
+  }
+  assert.equal(await registerOffline({}), null, 'no location at all');
+});
+
+// The size and pixel data of a PNG, every chunk's checksum checked.
+function readPng(bytes) {
+  assert.deepEqual([...bytes.subarray(0, 8)], [137, 80, 78, 71, 13, 10, 26, 10], 'PNG signature');
+  const chunks = {};
+  for (let at = 8; at < bytes.length; ) {
+    const length = bytes.readUInt32BE(at);
+    const body = bytes.subarray(at + 4, at + 8 + length);
+    const type = body.subarray(0, 4).toString('ascii');
+    assert.equal(bytes.readUInt32BE(at + 8 + length), zlib.crc32(body), `${type} checksum`);
+    chunks[type] = Buffer.concat([chunks[type] || Buffer.alloc(0), body.subarray(4)]);
+    at += 12 + length;
+  }
+  assert.ok(chunks.IEND, 'IEND');
+  const width = chunks.IHDR.readUInt32BE(0);
+  const height = chunks.IHDR.readUInt32BE(4);
+  const [depth, colour] = chunks.IHDR.subarray(8, 10);
+  const channels = { 2: 3, 6: 4 }[colour];
+  assert.ok(depth === 8 && channels, `8-bit RGB(A), not depth ${depth} colour ${colour}`);
+  const pixels = zlib.inflateSync(chunks.IDAT);
+  assert.equal(pixels.length, height * (1 + width * channels), 'pixel data');
+  return { width, height };
+}
+
+// A server for a copy of the page, which the test can stop, change and start again.
+function pageServer(dir) {
+  const server = http.createServer((req, res) => {
+    const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    const file = path.join(dir, name === '/' ? 'index.html' : name);
+    if (!file.startsWith(dir) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+    res.end(fs.readFileSync(file));
+  });
+  return {
+    start: (port = 0) => new Promise((resolve) => server.listen(port, '127.0.0.1', () => resolve(server.address().port))),
+    stop: () => {
+      server.closeAllConnections();
+      return new Promise((resolve) => server.close(resolve));
+    },
+  };
+}
+
+async function get(url) {
+  const res = await fetch(url);
+  assert.equal(res.status, 200, url);
+  return { type: res.headers.get('content-type'), body: Buffer.from(await res.arrayBuffer()) };
+}
+
+test('served over http the page installs, opens with no network and takes a new release; from file:// it only plays', async (t) => {
+  assert.ok(fs.existsSync(path.join(PAGE_DIR, 'sw.js')), `no built page in ${PAGE_DIR} (make web, or set TARVIK_PAGE_DIR)`);
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvik-offline-'));
+  fs.cpSync(PAGE_DIR, dir, { recursive: true });
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvik-chromium-'));
+  const server = pageServer(dir);
+  const port = await server.start();
+  const origin = `http://127.0.0.1:${port}`;
+  const browser = await puppeteer.launch({
+    executablePath: CHROMIUM,
+    headless: true,
+    args: [
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+      `--user-data-dir=${profile}`,
+    ],
+  });
+  t.after(async () => {
+    await browser.close();
+    await server.stop().catch(() => {});
+    fs.rmSync(dir, { recursive: true, force: true });
+    fs.rmSync(profile, { recursive: true, force: true });
+  });
+  const page = await browser.newPage();
+  const errors = [];
+  const watch = (p) => {
+    p.on('pageerror', (e) => errors.push(e.message));
+    p.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
+  };
+  watch(page);
+  const wait = (fn, ...args) => page.waitForFunction(fn, { timeout: 30000, polling: 100 }, ...args);
+  const cacheNames = () => page.evaluate(() => caches.keys());
+
+  // 1. The manifest, linked from the page, and its icons.
+  await page.goto(`${origin}/`);
+  await wait(() => document.body.dataset.state === 'playing');
+  const manifestUrl = await page.$eval('link[rel="manifest"]', (l) => l.href);
+  const served = await get(manifestUrl);
+  assert.equal(served.type, 'application/manifest+json');
+  const manifest = JSON.parse(served.body.toString('utf8'));
+  for (const field of ['name', 'short_name']) assert.ok(typeof manifest[field] === 'string' && manifest[field], field);
+  assert.deepEqual([manifest.display, manifest.start_url, manifest.scope], ['standalone', './', './']);
+  for (const field of ['theme_color', 'background_color']) assert.match(manifest[field], /^#[0-9a-f]{6}$/i, field);
+  assert.equal(await page.$eval('meta[name="theme-color"]', (m) => m.content), manifest.theme_color);
+  const purposes = new Set();
+  for (const icon of manifest.icons) {
+    const { type, body } = await get(new URL(icon.src, manifestUrl).href);
+    assert.equal(type, icon.type);
+    const { width, height } = readPng(body);
+    assert.equal(`${width}x${height}`, icon.sizes, icon.src);
+    purposes.add(`${icon.purpose} ${icon.sizes}`);
+  }
+  for (const wanted of ['any 192x192', 'any 512x512', 'maskable 512x512']) assert.ok(purposes.has(wanted), wanted);
+
+  // 2. The service worker takes the page and caches it.
+  await wait(() => navigator.serviceWorker.controller !== null);
+  const [first] = await cacheNames();
+  const pkg = JSON.parse(fs.readFileSync(path.join(here, '../package.json'), 'utf8'));
+  assert.ok(first.startsWith(`tarvik-${pkg.version}-`), first);
+
+  // 3. With the server gone, a reload comes from the cache and the engine answers a move.
+  await server.stop();
+  await assert.rejects(fetch(`${origin}/`), 'the server is down');
+  const reloaded = Date.now();
+  await page.reload();
+  await wait(() => document.body.dataset.state === 'playing');
+  t.diagnostic(`offline: the board took a move ${Date.now() - reloaded} ms after the reload`);
+  const start = new Chess();
+  assert.equal(await page.$eval('#board', (b) => b.dataset.fen), start.fen());
+  const box = await (await page.$('cg-board')).boundingBox();
+  const centre = (file, rank) => [box.x + (file + 0.5) * (box.width / 8), box.y + (7.5 - rank) * (box.height / 8)];
+  await page.mouse.click(...centre(4, 1));
+  await page.mouse.click(...centre(4, 3));
+  await wait(() => document.getElementById('board').dataset.fen.split(' ')[5] === '2' && document.body.dataset.state === 'playing');
+  start.move('e4');
+  const answered = await page.$eval('#board', (b) => b.dataset.fen);
+  assert.ok(
+    start.moves({ verbose: true }).some((m) => m.after === answered),
+    `the engine's answer to e4 is a legal move: ${answered}`,
+  );
+
+  // 4. A new release: its service worker installs its own cache and deletes the old one.
+  const swFile = path.join(dir, 'sw.js');
+  fs.writeFileSync(swFile, fs.readFileSync(swFile, 'utf8').replaceAll(first, `${first}-next`));
+  const indexFile = path.join(dir, 'index.html');
+  fs.writeFileSync(indexFile, fs.readFileSync(indexFile, 'utf8').replace('<title>', '<title>next '));
+  await server.start(port);
+  await page.reload();
+  await wait((name) => caches.keys().then((names) => names.length === 1 && names[0] === name), `${first}-next`);
+  await page.reload();
+  await wait(() => document.body.dataset.state === 'playing');
+  assert.match(await page.title(), /^next /);
+
+  // 5. From file:// the page links and registers nothing, and says nothing of it.
+  const local = await browser.newPage();
+  watch(local);
+  await local.goto(`file://${path.join(PAGE_DIR, 'index.html')}`);
+  await local.waitForFunction(() => document.body.dataset.state === 'playing', { timeout: 30000, polling: 100 });
+  assert.deepEqual(await local.evaluate(() => [!!document.querySelector('link[rel="manifest"]'), !!(navigator.serviceWorker && navigator.serviceWorker.controller)]), [false, false]);
+  assert.deepEqual(errors, []);
+});
