@@ -60,7 +60,8 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     timeControl: { minutes: 3, increment: 2 },
     orientation: 'w',
     engine: { name: ENGINE_NAME, ready: false, searching: false, error: null },
-    // What the running search is for: { kind: 'move' | 'analyse', fen, ply }.
+    // What the running search is for: { kind: 'move' | 'analyse' | 'review',
+    // fen, ply }.
     job: null,
     // The engine's lines for the position it last searched, newest first;
     // fen names that position, stopped that Stop ended the search.
@@ -72,6 +73,8 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     // A move in analysis waiting for the answer to "replace the rest?":
     // { ply, move, dropped }.
     replace: null,
+    // A review, running or done: the game reviewed, the position searched
+    // next, the evaluations and best moves by ply, the judgements.
     review: null,
     clock: { w: 0, b: 0, running: null },
     message: '',
