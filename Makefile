@@ -45,15 +45,13 @@ clean:
 	rm -rf build
 
 # A Release build tuned by profile-guided optimisation, trained on tarvik-bench
-# and a perft run: same output, faster. The engine is $(PGO_BUILD)/tarvik.
+# and a perft run (tools/pgo_train.sh): same output, faster. The engine is $(PGO_BUILD)/tarvik.
 PGO_BUILD ?= build/pgo
 
 pgo:
 	cmake -S . -B $(PGO_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF -DTARVIK_PGO=GENERATE
 	cmake --build $(PGO_BUILD) -j$(JOBS) --target tarvik tarvik-bench tarvik-perft
-	rm -rf $(PGO_BUILD)/pgo-profile
-	./$(PGO_BUILD)/tarvik-bench >/dev/null
-	./$(PGO_BUILD)/tarvik-perft 5 >/dev/null
+	tools/pgo_train.sh $(PGO_BUILD)
 	cmake -S . -B $(PGO_BUILD) -DTARVIK_PGO=USE
 	cmake --build $(PGO_BUILD) -j$(JOBS) --target tarvik tarvik-bench tarvik-perft
 

@@ -39,9 +39,8 @@ configure() {
 }
 
 # The programs of the loaded target in its build folder. With a training
-# runner: first instrumented, then trained on the bench and a perft run (the
-# same runs as `make pgo`, deterministic, so the profile is the same on every
-# build), then built again from that profile.
+# runner: first instrumented, then trained (tools/pgo_train.sh, as `make
+# pgo`), then built again from that profile.
 build_programs() {
     local build=$1
     if [ "${target_train[*]}" = none ]; then
@@ -53,10 +52,8 @@ build_programs() {
     [ "${runner[*]}" != native ] || runner=()
     configure "$build" -DTARVIK_PGO=GENERATE
     cmake --build "$build" -j"$JOBS" --target tarvik-bench tarvik-perft
-    rm -rf "$build/pgo-profile"
-    echo "training: tarvik-bench and tarvik-perft 5${runner[*]:+ under ${runner[*]}}"
-    "${runner[@]}" "$build/tarvik-bench$target_exe" >"$build/training.log"
-    "${runner[@]}" "$build/tarvik-perft$target_exe" 5 >>"$build/training.log"
+    echo "training${runner[*]:+ under ${runner[*]}}"
+    tools/pgo_train.sh "$build" "${runner[@]}"
     configure "$build" -DTARVIK_PGO=USE
     cmake --build "$build" -j"$JOBS"
 }
