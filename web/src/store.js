@@ -103,15 +103,15 @@ const LOST = 'The browser closed the game library; reload the page to keep savin
  * Opens the library, creating or upgrading it to FORMAT. An older page never
  * opens a newer format, so the newer page's data stays as it was.
  * @param {{ indexedDB?: IDBFactory | null, storage?: { persist?: () => Promise<boolean> } | null }} [options]
- *   the factory (default the browser's) and navigator.storage (default the
- *   browser's)
+ *   the factory and navigator.storage, the browser's when not given; null for
+ *   none
  * @returns {Promise<Store | Failure>}
  */
 export async function openStore(options = {}) {
   try {
-    const factory = 'indexedDB' in options ? options.indexedDB : globalThis.indexedDB;
+    const factory = options.indexedDB === undefined ? globalThis.indexedDB : options.indexedDB;
     if (!factory) return { error: MISSING };
-    const storage = 'storage' in options ? options.storage : globalThis.navigator?.storage;
+    const storage = options.storage === undefined ? globalThis.navigator?.storage : options.storage;
     const opened = await openDatabase(factory);
     return 'error' in opened ? opened : makeStore(opened.db, storage ?? null);
   } catch (e) {
@@ -205,9 +205,9 @@ function makeStore(raw, storage) {
   /** @type {Promise<boolean> | null} */
   let asked = null;
 
-  raw.addEventListener('versionchange', () => {
+  raw.addEventListener('versionchange', (event) => {
     raw.close();
-    closed = REPLACED;
+    closed = event.newVersion === null ? LOST : REPLACED;
   });
   raw.addEventListener('close', () => {
     closed = LOST;

@@ -25,13 +25,14 @@ const committed = (tx) =>
 // that made it would have.
 async function writeRaw(factory, { version, stores }) {
   const request = factory.open(DB_NAME, version);
+  const blocked = new Promise((resolve, reject) => (request.onblocked = () => reject(new Error('blocked by an open connection'))));
   request.onupgradeneeded = () => {
     for (const [name, { keyPath, indexes }] of Object.entries(stores)) {
       const store = request.result.createObjectStore(name, { keyPath });
       for (const [index, path] of Object.entries(indexes)) store.createIndex(index, path);
     }
   };
-  const db = await settled(request);
+  const db = await Promise.race([settled(request), blocked]);
   const tx = db.transaction(Object.keys(stores), 'readwrite');
   for (const [name, { records }] of Object.entries(stores)) for (const record of records) tx.objectStore(name).put(record);
   await committed(tx);
@@ -109,7 +110,6 @@ test('storage refused or missing gives a message, never a throw', async () => {
   const broken = {};
   const blocked = {};
   const cases = [
-    [{ indexedDB: undefined }, /no storage/],
     [{ indexedDB: null }, /no storage/],
     [{ indexedDB: { open: refused } }, /refuses this page storage/],
     [Object.defineProperty({}, 'indexedDB', { get: refused }), /refuses this page storage/],
@@ -128,13 +128,18 @@ test('storage refused or missing gives a message, never a throw', async () => {
   assert.equal(closes, 1, 'an open that succeeds after it was blocked is closed again');
 });
 
-test('a newer release opening the library in another tab stops this one writing', async () => {
-  const factory = new IDBFactory();
-  const store = await open(factory);
-  await writeRaw(factory, { version: FORMAT + 1, stores: { names: { keyPath: 'name', indexes: {}, records: [] } } });
-  const saved = await store.save(entry('a'));
-  assert.match(saved.error, /newer release .* another tab/);
-  assert.equal(store.firstError(), saved.error);
+test('another tab upgrading or deleting the library stops this one writing', async () => {
+  for (const [other, message] of [
+    [(factory) => writeRaw(factory, { version: FORMAT + 1, stores: { names: { keyPath: 'name', indexes: {}, records: [] } } }), /newer release .* another tab/],
+    [(factory) => settled(factory.deleteDatabase(DB_NAME)), /closed the game library/],
+  ]) {
+    const factory = new IDBFactory();
+    const store = await open(factory);
+    await other(factory);
+    const saved = await store.save(entry('a'));
+    assert.match(saved.error, message);
+    assert.equal(store.firstError(), saved.error);
+  }
 });
 
 test('save, load, remove and restore', async () => {
