@@ -1,4 +1,4 @@
-// Reading and writing PGN: chessops parses, writes and replays the game tree; the strict checks it skips by design and the cut into games are here.
+// PGN read and written through chessops, with the strict checks its parser skips by design and the cut into games.
 import { Chess } from 'chessops/chess';
 import { makeFen, parseFen } from 'chessops/fen';
 import { ChildNode, Node, emptyHeaders, makeComment, makePgn, parseComment, parsePgn as parseTree, parseVariant } from 'chessops/pgn';
@@ -60,7 +60,8 @@ function firstPly(game) {
  * Cuts a PGN text into its games and checks what chessops reads past by
  * design: comments and variations that are never closed, stray closing
  * braces and parentheses, broken headers, text that is no move. A game ends
- * at its termination marker, or where headers follow its moves. A game with
+ * at its termination marker, or where headers follow its moves; a comment
+ * between a marker and the next headers belongs to no game. A game with
  * such a fault is kept with the fault, so that the others can still be read.
  * Read the pieces with readPiece: in slices, or in a worker, with progress.
  * @param {string} source

@@ -1,4 +1,5 @@
-// What the page asks of the rules, answered by chessops, with FENs at the boundary.
+// What the page asks of the rules, answered by chessops, with FENs at the
+// boundary: a FEN given here is one that checkFen or play wrote, anything else throws.
 import { Chess, IllegalSetup } from 'chessops/chess';
 import { chessgroundDests } from 'chessops/compat';
 import { InvalidFen, makeFen, parseFen } from 'chessops/fen';
