@@ -2,44 +2,12 @@
 // main line's moves and the result, as plain data that PGN import and export
 // share. chess.js decides legality, SAN, FEN and the drawn and won positions;
 // nothing here knows a chess rule of its own.
-import { Chess, DEFAULT_POSITION, validateFen } from 'chess.js';
+import { Chess, DEFAULT_POSITION } from 'chess.js';
 
 // The engine reads a command line of at most 8191 characters.
 const MAX_COMMAND = 8000;
 
-// Checks a FEN the user typed. Returns { fen } in chess.js's full form or
-// { error } with a message for the user. Beyond what chess.js checks, the
-// engine refuses positions it could not search: more than 16 pieces a side,
-// or the side not to move in check.
-export function checkFen(text) {
-  const fields = String(text).trim().split(/\s+/).filter(Boolean);
-  if (fields.length === 0) return { error: 'Enter a FEN first.' };
-  if (fields.length < 4 || fields.length > 6) return { error: 'A FEN has four to six fields separated by spaces.' };
-  if (fields.length === 4) fields.push('0');
-  if (fields.length === 5) fields.push('1');
-  const fen = fields.join(' ');
-  const verdict = validateFen(fen);
-  if (!verdict.ok) return { error: verdict.error.replace(/^Invalid FEN: /, 'This FEN is invalid: ') + '.' };
-  let chess;
-  try {
-    chess = new Chess(fen);
-  } catch (e) {
-    return { error: `This FEN is invalid: ${e.message}.` };
-  }
-  const counts = { w: 0, b: 0 };
-  for (const row of chess.board()) for (const square of row) if (square) counts[square.color]++;
-  if (counts.w > 16 || counts.b > 16) return { error: 'This FEN has more than 16 pieces on one side.' };
-  const other = fields.slice();
-  other[1] = other[1] === 'w' ? 'b' : 'w';
-  other[3] = '-';
-  try {
-    if (new Chess(other.join(' '), { skipValidation: true }).inCheck())
-      return { error: 'In this FEN the side not to move is in check.' };
-  } catch (e) {
-    return { error: `This FEN is invalid: ${e.message}.` };
-  }
-  return { fen: chess.fen() };
-}
+export { checkFen } from './rules.js';
 
 // startFen null is the standard start, as a loaded PGN without SetUp gives it.
 export function newRecord(startFen = null, headers = {}) {

@@ -1,10 +1,9 @@
 // The page's own logic without a browser: reading the engine's lines, the
-// scores shown, FEN checks and the "position" command of long games.
+// scores shown, the rules as the page asks them, and the "position" command of long games.
 //   node --test test/units.test.mjs
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { Chess } from 'chess.js';
-import { chessAt, checkFen, fenAt, newRecord, playAt, positionCommand, standardEnding } from '../src/game.js';
+import { START_FEN, checkFen, ending, hasMoves, inCheck, isCheckmate, isPromotion, legalDests, play, positionCommand, readMove, sanOf, turnOf, uciMove } from '../src/rules.js';
 import { formatClock } from '../src/clock.js';
 import { formatScore, parseBestMove, parseInfo } from '../src/uci.js';
 
@@ -50,72 +49,193 @@ test('clocks read as minutes and seconds, tenths under ten seconds', () => {
 });
 
 test('FEN text the engine would refuse is refused with a message', () => {
-  for (const good of ['8/P7/8/8/8/8/6kp/K7 w - -', '  rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1 '])
-    assert.ok(checkFen(good).fen, good);
-  assert.equal(checkFen('8/P7/8/8/8/8/6kp/K7 w - -').fen, '8/P7/8/8/8/8/6kp/K7 w - - 0 1');
-  for (const bad of [
-    '',
-    'rnbqkbnr/pppppppp/8/8 w KQkq',
-    'k6R/8/8/8/8/8/8/K7 w - - 0 1',
-    'kk6/8/8/8/8/8/8/K7 w - - 0 1',
-    '8/8/8/8/8/8/8/8 w - - 0 1',
-    'P3k3/8/8/8/8/8/8/4K3 w - - 0 1',
-    'qqqqkqqq/qqqqqqqq/qqqqqqqq/8/8/8/8/4K3 w - - 0 1',
-    'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 extra',
+  for (const [good, fen] of [
+    ['8/P7/8/8/8/8/6kp/K7 w - -', '8/P7/8/8/8/8/6kp/K7 w - - 0 1'],
+    // An en passant square no pawn can take on is left out, as the engine would.
+    ['  rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1 ', 'rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1'],
+    ['rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 3', 'rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 3'],
+    // Castling rights without their rook go.
+    ['4k3/8/8/8/8/8/8/R3K3 w KQ - 5 9', '4k3/8/8/8/8/8/8/R3K3 w Q - 5 9'],
+  ])
+    assert.deepEqual(checkFen(good), { fen }, good);
+  for (const [bad, message] of [
+    ['', /^Enter a FEN first\.$/],
+    ['rnbqkbnr/pppppppp/8/8 w KQkq', /four to six fields/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 extra', /four to six fields/],
+    ['k6R/8/8/8/8/8/8/K7 w - - 0 1', /^In this FEN the side not to move is in check\.$/],
+    ['kk6/8/8/8/8/8/8/K7 w - - 0 1', /^This FEN is invalid: each side needs exactly one king\.$/],
+    ['8/8/8/8/8/8/8/8 w - - 0 1', /^This FEN is invalid: the board is empty\.$/],
+    ['P3k3/8/8/8/8/8/8/4K3 w - - 0 1', /^This FEN is invalid: a pawn stands/],
+    ['qqqqkqqq/qqqqqqqq/qqqqqqqq/8/8/8/8/4K3 w - - 0 1', /^This FEN has more than 16 pieces on one side\.$/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1', /side to move must be w or b/],
+    ['rnbqkbnr/pppppppp/8/9/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1', /^This FEN is invalid: the board/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN w KQkq - 0 1', /^This FEN is invalid: the board/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/8 w KQkq - 0 1', /^This FEN is invalid: the board/],
+    // What chessops reads for variants and Chess960 but the engine does not play.
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR[Qq] w KQkq - 0 1', /^This FEN is invalid: the board/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1', /castling/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - +3+3 0 1', /four to six fields/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e3 0 1', /en passant/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - x 1', /halfmove clock/],
+    ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 y', /move number/],
   ]) {
     const verdict = checkFen(bad);
-    assert.ok(verdict.error && !verdict.fen, `accepted: ${bad}`);
+    assert.ok('error' in verdict, `accepted: ${bad}`);
+    assert.match(verdict.error, message, bad);
   }
 });
 
-test('a game too long for one command line restarts at its last irreversible move', () => {
-  let game = newRecord();
-  assert.equal(positionCommand(game, 0), 'position startpos');
-  // A fixed pseudo-random game that prefers quiet piece moves.
+// A legal move of the position by a fixed pseudo-random choice that prefers
+// quiet piece moves, so that games grow long between captures.
+function quietMove(fen, random) {
+  const moves = [];
+  for (const [from, targets] of legalDests(fen))
+    for (const to of targets) {
+      const played = play(fen, { from, to, promotion: isPromotion(fen, from, to) ? 'q' : undefined });
+      if (played && !moves.some((m) => m.id === played.id)) moves.push(played);
+    }
+  const quiet = moves.filter((m) => /^[NBRQK]/.test(m.san) && !m.san.includes('x'));
+  const pool = quiet.length && random(4) ? quiet : moves;
+  return pool[random(pool.length)];
+}
+
+test('a line too long for one command line restarts at its last irreversible move', () => {
+  assert.equal(positionCommand(START_FEN, []), 'position startpos');
   let seed = 7;
   const random = (n) => (seed = (seed * 1103515245 + 12345) % 2147483648) % n;
-  while (game.moves.length < 120 && !standardEnding(chessAt(game, game.moves.length))) {
-    const moves = chessAt(game, game.moves.length).moves({ verbose: true });
-    const quiet = moves.filter((m) => m.piece !== 'p' && !m.captured);
-    const pool = quiet.length && random(4) ? quiet : moves;
-    const m = pool[random(pool.length)];
-    game = playAt(game, game.moves.length, { from: m.from, to: m.to, promotion: m.promotion });
+  const moves = [];
+  let fen = START_FEN;
+  while (moves.length < 120 && !ending([START_FEN, ...moves.map((m) => m.fen)])) {
+    moves.push(quietMove(fen, random));
+    fen = moves[moves.length - 1].fen;
   }
-  const plies = game.moves.length;
-  const full = positionCommand(game, plies);
+  const full = positionCommand(START_FEN, moves);
   assert.ok(full.startsWith('position startpos moves ') && full.length > 400, full);
-  const command = positionCommand(game, plies, 200);
+  assert.equal(full.split(' ').length, 3 + moves.length);
+  const command = positionCommand(START_FEN, moves, 200);
   assert.ok(command.length <= 200, `${command.length} characters`);
-  const [, fen, list] = /^position fen (.*?)(?: moves (.*))?$/.exec(command);
-  // The command reaches the game's position, and from the last capture or
+  const [, start, list] = /^position fen (.*?)(?: moves (.*))?$/.exec(command);
+  // The command reaches the line's position, and from the last capture or
   // pawn move on, so every position that could recur is in it.
-  const replay = new Chess(fen);
   const tail = (list || '').split(' ').filter(Boolean);
-  for (const m of tail) {
-    const made = replay.move({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
-    assert.ok(made.piece !== 'p' && !made.captured, `${m} is irreversible`);
+  let replay = start;
+  for (const id of tail) {
+    const played = play(replay, uciMove(id));
+    assert.ok(played && /^[NBRQKO]/.test(played.san) && !played.san.includes('x'), `${id} is irreversible`);
+    replay = played.fen;
   }
-  assert.equal(replay.fen(), fenAt(game, plies));
-  const history = chessAt(game, plies).history({ verbose: true });
-  const last = history[history.length - tail.length - 1];
-  assert.ok(last.piece === 'p' || last.captured, `the command starts after ${last.san}`);
-  // An earlier ply is searched from its own position.
-  assert.match(positionCommand(game, 3), /^position startpos moves \S+ \S+ \S+$/);
+  assert.equal(replay, fen);
+  const before = moves[moves.length - tail.length - 1];
+  assert.ok(/^[a-h]/.test(before.san) || before.san.includes('x'), `the command starts after ${before.san}`);
+  assert.equal(start, before.fen);
+  // A start from a FEN goes as one; too short a limit leaves only the last position.
+  assert.equal(positionCommand(moves[9].fen, moves.slice(10, 12)), `position fen ${moves[9].fen} moves ${moves[10].id} ${moves[11].id}`);
+  assert.equal(positionCommand(START_FEN, moves, 20), `position fen ${fen}`);
 });
 
-test('a move replaces the rest of the line and its result; an illegal one changes nothing', () => {
-  let game = newRecord();
-  for (const m of ['f2f3', 'e7e5', 'g2g4', 'd8h4']) game = playAt(game, game.moves.length, { from: m.slice(0, 2), to: m.slice(2, 4) });
-  const mated = chessAt(game, 4);
-  assert.equal(standardEnding(mated).result, '0-1');
-  game = { ...game, result: '0-1' };
-  assert.equal(playAt(game, 4, { from: 'a2', to: 'a3' }), null);
-  assert.equal(playAt(game, 1, { from: 'e2', to: 'e5' }), null);
-  const other = playAt(game, 1, { from: 'd7', to: 'd5' });
-  assert.deepEqual(other.moves.map((m) => m.san), ['f3', 'd5']);
-  assert.equal(other.result, '*');
-  assert.equal(game.moves.length, 4, 'the old record is kept as it was');
-  assert.equal(other.moves[1].fen, 'rnbqkbnr/ppp1pppp/8/3p4/8/5P2/PPPPP1PP/RNBQKBNR w KQkq - 0 2');
+test('moves are played by the rules, castling both ways and named as the engine names them', () => {
+  const castling = 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1';
+  for (const [fen, move, id, san, after] of [
+    [START_FEN, { from: 'e2', to: 'e4' }, 'e2e4', 'e4', 'rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1'],
+    [castling, { from: 'e1', to: 'g1' }, 'e1g1', 'O-O', 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b kq - 1 1'],
+    [castling, { from: 'e1', to: 'h1' }, 'e1g1', 'O-O', 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b kq - 1 1'],
+    [castling, { from: 'e1', to: 'a1' }, 'e1c1', 'O-O-O', 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/2KR3R b kq - 1 1'],
+    [castling.replace(' w ', ' b '), { from: 'e8', to: 'c8' }, 'e8c8', 'O-O-O', '2kr3r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQ - 1 2'],
+    ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', { from: 'e7', to: 'e8', promotion: 'n' }, 'e7e8n', 'e8=N', '4N3/8/8/8/8/8/k7/4K3 b - - 0 1'],
+    ['7k/8/8/3pP3/8/8/8/K7 w - d6 0 2', { from: 'e5', to: 'd6' }, 'e5d6', 'exd6', '7k/8/3P4/8/8/8/8/K7 b - - 0 2'],
+    ['7k/8/8/8/8/8/2q5/K7 b - - 0 1', { from: 'c2', to: 'b1' }, 'c2b1', 'Qb1+', '7k/8/8/8/8/8/8/Kq6 w - - 1 2'],
+  ]) {
+    assert.deepEqual(play(fen, move), { id, san, fen: after }, `${id} in ${fen}`);
+    assert.equal(sanOf(fen, id), san);
+  }
+  for (const [fen, move] of [
+    [START_FEN, { from: 'e2', to: 'e5' }],
+    [START_FEN, { from: 'e7', to: 'e5' }],
+    [START_FEN, { from: 'i2', to: 'i4' }],
+    // A king onto its own piece that is no castling rook.
+    ['4k3/8/8/8/8/8/8/4KB1R w K - 0 1', { from: 'e1', to: 'f1' }],
+    ['4k3/8/8/8/8/8/8/4KB1R w K - 0 1', { from: 'e1', to: 'g1' }],
+    // Castling through check, and with the right gone.
+    ['4k3/8/8/8/8/8/5r2/4K2R w K - 0 1', { from: 'e1', to: 'g1' }],
+    ['4k3/8/8/8/8/8/8/4K2R w - - 0 1', { from: 'e1', to: 'h1' }],
+    ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', { from: 'e7', to: 'e8' }],
+    ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', { from: 'e7', to: 'e8', promotion: 'k' }],
+    [START_FEN, { from: 'e2', to: 'e4', promotion: 'q' }],
+  ])
+    assert.equal(play(fen, move), null, `${JSON.stringify(move)} in ${fen}`);
+  assert.equal(sanOf(START_FEN, 'e2e5'), 'e2e5');
+  assert.equal(sanOf('not a fen', 'e2e4'), 'e2e4');
+  const dests = legalDests(castling);
+  assert.deepEqual([...dests.get('e1')].sort(), ['a1', 'c1', 'd1', 'f1', 'g1', 'h1']);
+  assert.equal([...legalDests(START_FEN).values()].flat().length, 20);
+  assert.deepEqual([isPromotion('8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e7', 'e8'), isPromotion(START_FEN, 'e2', 'e4')], [true, false]);
+  assert.deepEqual([turnOf(START_FEN), turnOf(castling.replace(' w ', ' b '))], ['w', 'b']);
+  assert.deepEqual([uciMove('e7e8q'), uciMove('g1f3'), uciMove('e7e8k'), uciMove('e2')], [{ from: 'e7', to: 'e8', promotion: 'q' }, { from: 'g1', to: 'f3', promotion: undefined }, null, null]);
+});
+
+test('a move typed in SAN or UCI is read, or refused with a reason', () => {
+  const knights = '4k3/8/8/8/8/8/8/1N2KN2 w - - 0 1';
+  const castling = 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1';
+  for (const [fen, text, read] of [
+    [START_FEN, 'Nf3', { from: 'g1', to: 'f3' }],
+    [START_FEN, ' nf3 ', { from: 'g1', to: 'f3' }],
+    [START_FEN, 'e4!?', { from: 'e2', to: 'e4' }],
+    [START_FEN, 'e2e4', { from: 'e2', to: 'e4' }],
+    [START_FEN, 'Ng1-f3', { from: 'g1', to: 'f3' }],
+    [knights, 'Nbd2', { from: 'b1', to: 'd2' }],
+    [knights, 'Nfd2+', { from: 'f1', to: 'd2' }],
+    [castling, '0-0', { from: 'e1', to: 'g1' }],
+    [castling, 'O-O-O', { from: 'e1', to: 'c1' }],
+    [castling, 'e1h1', { from: 'e1', to: 'g1' }],
+    ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e8=Q+', { from: 'e7', to: 'e8', promotion: 'q' }],
+    ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e7e8r', { from: 'e7', to: 'e8', promotion: 'r' }],
+  ]) {
+    const { promotion, ...squares } = /** @type {any} */ (readMove(fen, text));
+    assert.deepEqual({ ...squares, ...(promotion ? { promotion } : {}) }, read, text);
+  }
+  for (const [fen, text, message] of [
+    [START_FEN, '', /^Type a move first\.$/],
+    [START_FEN, 'e5', /^e5 is not a legal move here\.$/],
+    [START_FEN, 'e2e5', /^e2e5 is not a legal move here\.$/],
+    [START_FEN, 'O-O', /^O-O is not a legal move here\.$/],
+    [knights, 'Nd2', /^Nd2 is ambiguous here/],
+    [START_FEN, 'hello', /^hello cannot be read as a move/],
+    ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e8', /^e8 is not a legal move here\.$/],
+  ])
+    assert.match(/** @type {{ error: string }} */ (readMove(fen, text)).error, message, text);
+});
+
+test('the rules say how a line ends: mate, stalemate, material, repetition, fifty moves', () => {
+  const line = (start, ids) => {
+    const fens = [start];
+    for (const id of ids) fens.push(play(fens[fens.length - 1], uciMove(id)).fen);
+    return fens;
+  };
+  const shuffle = ['g1f3', 'g8f6', 'f3g1', 'f6g8'];
+  for (const [what, fens, ending_] of [
+    ['White mates', line(START_FEN, ['e2e4', 'e7e5', 'f1c4', 'b8c6', 'd1h5', 'g8f6', 'h5f7']), ['1-0', 'White wins by checkmate']],
+    ['Black mates', line(START_FEN, ['f2f3', 'e7e5', 'g2g4', 'd8h4']), ['0-1', 'Black wins by checkmate']],
+    ['stalemate', ['7k/5Q2/6K1/8/8/8/8/8 b - - 0 1'], ['1/2-1/2', 'Draw by stalemate']],
+    ['bare kings', line('4k3/8/8/8/8/8/3q4/4K3 w - - 0 1', ['e1d2']), ['1/2-1/2', 'Draw by insufficient material']],
+    ['a third time', line(START_FEN, [...shuffle, ...shuffle]), ['1/2-1/2', 'Draw by threefold repetition']],
+    ['fifty moves', ['4k3/8/8/8/8/8/8/R3K3 w - - 100 80'], ['1/2-1/2', 'Draw by the fifty-move rule']],
+    // Mate on the hundredth half-move is mate.
+    ['mate at fifty', line('4k3/8/4K3/8/8/8/8/R7 w - - 99 80', ['a1a8']), ['1-0', 'White wins by checkmate']],
+  ]) {
+    const verdict = ending(fens);
+    assert.deepEqual(verdict && [verdict.result, verdict.reason, verdict.termination], [...ending_, 'normal'], what);
+  }
+  for (const [what, fens] of [
+    ['the start', [START_FEN]],
+    ['twice only', line(START_FEN, [...shuffle, 'g1f3'])],
+    ['a knight each', ['4k1n1/8/8/8/8/8/8/4K1N1 w - - 0 1']],
+    ['ninety-nine half-moves', ['4k3/8/8/8/8/8/8/R3K3 w - - 99 80']],
+  ])
+    assert.equal(ending(fens), null, what);
+  const mated = line(START_FEN, ['f2f3', 'e7e5', 'g2g4', 'd8h4']).pop();
+  assert.deepEqual([hasMoves(mated), inCheck(mated), isCheckmate(mated)], [false, true, true]);
+  assert.deepEqual([hasMoves(START_FEN), inCheck(START_FEN), isCheckmate(START_FEN)], [true, false, false]);
+  assert.deepEqual([hasMoves('7k/5Q2/6K1/8/8/8/8/8 b - - 0 1'), inCheck('7k/5Q2/6K1/8/8/8/8/8 b - - 0 1')], [false, false]);
 });
 
 test('the evaluation graph: White up is high, marks only on judged moves, clicks land on the nearest ply', async () => {
