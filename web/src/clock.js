@@ -39,6 +39,13 @@ export function createClock({ onTick, onFlag }) {
       increment = incrementMs;
       onTick();
     },
+    // Both clocks as a saved game left them; neither runs.
+    set(w, b) {
+      stop();
+      left.w = w;
+      left.b = b;
+      onTick();
+    },
     // Starts color's clock (stopping the other's).
     run(color) {
       stop();

@@ -1,41 +1,113 @@
-// The page's one state record and the named actions that change it. The
-// engine, the clock and the calendar come in from outside, so that the same
-// actions run in the browser and under node:test; after each action the
-// engine is set to what the state asks of it, then the page is drawn once.
+// The page's state and the named actions that change it. This part keeps the
+// game tree, the position on view and the game against the engine; the
+// engine (ceval.js), the review (review-ctrl.js) and the library
+// (library-ctrl.js) each keep a state of their own inside it. The engine, the
+// clock, the store and the calendar come in from outside, so that the same
+// actions run in the browser and under node:test. After each action the
+// engine is set to what the state asks of it, the game is saved when it
+// changed, and the page is drawn once.
+import { endSearch, initialCeval, noAnalysis, readLine, settle, startSearch } from './ceval.js';
+import { createSaver, initialLibrary, PAGE_SIZE } from './library-ctrl.js';
+import { readPiece, splitGames, writeGame } from './pgn.js';
+import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
+import { initialReview, judgementsByPly, readReviewLine, reviewView, skipSettled, startRun, writeResults } from './review-ctrl.js';
 import {
-  chessAt,
-  cutAt,
-  fenAt,
-  findMove,
-  isPromotion,
-  newRecord,
-  playAt,
-  positionCommand,
-  sanOf,
-  standardEnding,
-  startOf,
-} from './game.js';
-import { parsePgn, writePgn } from './pgn.js';
-import { judgeMoves, summarise, whiteEval } from './review.js';
-import { MATE_SCORE, parseBestMove, parseInfo } from './uci.js';
+  addChild,
+  deleteAt,
+  isMainline,
+  lineEnd,
+  mainline,
+  mainlinePath,
+  moveNode,
+  nodeAt,
+  nodesAlong,
+  promote,
+  rootNode,
+  samePath,
+  siblingPath,
+  updateAt,
+} from './tree.js';
+import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
+
+/** @typedef {import('./types.js').Color} Color */
+/** @typedef {import('./types.js').TreeNode} TreeNode */
+/** @typedef {import('./types.js').Path} Path */
+/** @typedef {import('./types.js').GameRecord} GameRecord */
+/** @typedef {import('./ceval.js').CevalState} CevalState */
+/** @typedef {import('./ceval.js').EngineLink} EngineLink */
+/** @typedef {import('./review-ctrl.js').ReviewState} ReviewState */
+/** @typedef {import('./review-ctrl.js').ReviewView} ReviewView */
+/** @typedef {import('./library-ctrl.js').LibraryState} LibraryState */
+/** @typedef {import('./store.js').Store} Store */
+/** @typedef {import('./store.js').Entry} Entry */
+
+/** @typedef {{ result: string, reason: string, termination: string }} Ending */
+/** @typedef {{ minutes: number, increment: number }} TimeControl */
+/** @typedef {'page' | 'import' | 'setup'} Source */
+
+/**
+ * A game against the engine: who plays what, the time control, and how many
+ * plies of the main line are the game itself (analysis may go on past them).
+ * @typedef {object} PlayState
+ * @property {Color} player
+ * @property {TimeControl} timeControl
+ * @property {number} plies
+ * @property {boolean} paused reopened after the page was left; "Resume" goes on
+ */
+
+/**
+ * @typedef {object} State
+ * @property {GameRecord} game
+ * @property {string | null} gameId the game's key in the library
+ * @property {Source} source where the game came from
+ * @property {Path} path the position on view
+ * @property {'play' | 'analyse'} mode
+ * @property {PlayState} play
+ * @property {Ending | null} ending
+ * @property {Color} orientation
+ * @property {{ w: number, b: number, running: Color | null }} clock
+ * @property {CevalState} ceval
+ * @property {ReviewState} review
+ * @property {LibraryState} library
+ * @property {{ from: string, to: string } | null} promotion a move waiting for its piece
+ * @property {string} message
+ * @property {{ text: string, error: boolean } | null} fenMessage
+ * @property {{ text: string, error: boolean } | null} pgnMessage
+ * @property {{ text: string, error: boolean } | null} moveMessage
+ * @property {string} loadNote what the load said about the game on view
+ * @property {boolean} customTime the form shows the minutes and increment
+ * @property {boolean} canUndo a deleted move or game can come back
+ */
+
+/**
+ * @typedef {object} Settings
+ * @property {string} [colour] 'w', 'b' or 'random'
+ * @property {string} [time] a preset such as '3+2', or 'custom'
+ * @property {string | number} [minutes]
+ * @property {string | number} [increment]
+ * @property {string} [fen]
+ */
 
 export const NAMES = { w: 'White', b: 'Black' };
-export const ENGINE_NAME = 'tarvik';
-const INFO_ROWS = 8;
-const NO_ANALYSIS = { fen: null, ply: null, lines: [], stopped: false };
-// The engine gives up deepening once one depth has taken a four-hundredth of
-// a "go movetime" figure, so a review's time per position is sent times 400.
-const MOVETIME_PER_DEPTH_MS = 400;
-// The default reviews an 80-ply game in about half a minute in headless
-// chromium on a two-core machine (test/review-time.mjs measures it).
-export const REVIEW_MS = 100;
+// Games read from a PGN between two turns of the page.
+const IMPORT_SLICE = 50;
 
+/**
+ * @param {Color} color
+ * @returns {Color}
+ */
 export function other(color) {
   return color === 'w' ? 'b' : 'w';
 }
 
-// '3+2' -> { minutes: 3, increment: 2 }; custom figures are checked; null
-// when they make no time control.
+/**
+ * '3+2' -> { minutes: 3, increment: 2 }; custom figures are checked; null
+ * when they make no time control.
+ * @param {string} preset
+ * @param {string | number | undefined} minutes
+ * @param {string | number | undefined} increment
+ * @returns {TimeControl | null}
+ */
 export function readTimeControl(preset, minutes, increment) {
   if (preset === 'custom') {
     const m = Number(minutes);
@@ -47,57 +119,104 @@ export function readTimeControl(preset, minutes, increment) {
   return { minutes: m, increment: i };
 }
 
-// engine(handlers) and clock(handlers) make the engine wrapper and the clock
-// (engine.js, clock.js, or fakes); render(state) draws the page.
-export function createController({ engine: makeEngine, clock: makeClock, render, random = Math.random, today = () => new Date() }) {
+/**
+ * @param {Date} date
+ */
+function pgnDate(date) {
+  return `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`;
+}
+
+/**
+ * @param {string} fen
+ * @returns {GameRecord}
+ */
+function newGameRecord(fen) {
+  return { headers: {}, root: rootNode(fen) };
+}
+
+/**
+ * @typedef {object} ClockLink
+ * @property {(initialMs: number, incrementMs: number) => void} reset
+ * @property {(w: number, b: number) => void} set
+ * @property {(color: Color) => void} run
+ * @property {(mover: Color) => void} moved
+ * @property {() => void} stop
+ * @property {(color: Color) => number} left
+ * @property {Color | null} running
+ */
+
+/**
+ * @param {object} deps
+ * @param {(handlers: { onLine: (line: string) => void, onReady: () => void, onFailure: (reason: string) => void }) => EngineLink} deps.engine
+ * @param {(handlers: { onTick: () => void, onFlag: (color: Color) => void }) => ClockLink} deps.clock
+ * @param {(state: State) => void} deps.render
+ * @param {() => Promise<Store | { error: string }>} [deps.store] opens the library; none: nothing is saved
+ * @param {() => number} [deps.random]
+ * @param {() => Date} [deps.today]
+ * @param {() => string} [deps.newId]
+ * @param {(fn: () => void) => void} [deps.later] runs fn once the page has had a turn
+ */
+export function createController({
+  engine: makeEngine,
+  clock: makeClock,
+  render,
+  store: openStore,
+  random = Math.random,
+  today = () => new Date(),
+  newId = () => `${Date.now().toString(36)}-${Math.floor(random() * 1e9).toString(36)}`,
+  later = (fn) => setTimeout(fn, 0),
+}) {
+  /** @type {State} */
   const state = {
-    game: newRecord(),
-    // How the game ended: { result, reason, termination }, or null.
-    ending: null,
-    ply: 0,
+    game: newGameRecord(START_FEN),
+    gameId: null,
+    source: 'page',
+    path: [],
     mode: 'play',
-    player: 'w',
-    timeControl: { minutes: 3, increment: 2 },
+    play: { player: 'w', timeControl: { minutes: 3, increment: 2 }, plies: 0, paused: false },
+    ending: null,
     orientation: 'w',
-    engine: { name: ENGINE_NAME, ready: false, searching: false, error: null },
-    // What the running search is for: { kind: 'move' | 'analyse' | 'review',
-    // fen, ply }.
-    job: null,
-    // The engine's lines for the position it last searched, newest first;
-    // fen names that position, stopped that Stop ended the search.
-    analysis: NO_ANALYSIS,
-    // The engine's reply was refused; it is not asked again until the player
-    // acts.
-    halted: false,
-    promotion: null,
-    // A move in analysis waiting for the answer to "replace the rest?":
-    // { ply, move, dropped }.
-    replace: null,
-    // A review, running or done: the game reviewed, the position searched
-    // next, the evaluations and best moves by ply, the judgements.
-    review: null,
     clock: { w: 0, b: 0, running: null },
+    ceval: initialCeval(),
+    review: initialReview(),
+    library: initialLibrary(),
+    promotion: null,
     message: '',
     fenMessage: null,
     pgnMessage: null,
-    // Where the game came from: 'page' (played here) or 'import' (a PGN),
-    // and what the load said about it.
-    source: 'page',
+    moveMessage: null,
     loadNote: '',
-    // The form shows the minutes and increment fields.
     customTime: false,
+    canUndo: false,
   };
+  /** @type {{ kind: 'move', removed: { parent: Path, index: number, node: TreeNode }, gameId: string | null } | { kind: 'game', entry: Entry } | null} */
+  let undo = null;
+  /** @type {Store | null} */
+  let store = null;
+  const saver = createSaver(
+    async (entry) => (store ? store.save(entry) : true),
+    (message) => act(storageFailed, message),
+  );
+  // What was last handed to the saver, to save only what changed.
+  /** @type {{ game: GameRecord, path: Path, ending: Ending | null, mode: string, plies: number } | null} */
+  let saved = null;
 
   const engine = makeEngine({
     onLine: (line) => act(engineLine, line),
-    onReady: () => act(engineReady),
+    onReady: () => act(() => (state.ceval.error = null)),
     onFailure: (reason) => act(engineFailed, reason),
   });
   const clock = makeClock({ onTick: () => act(() => {}), onFlag: (color) => act(flagFell, color) });
 
   // The clock and the engine may call back inside an action; the engine is
-  // driven and the page drawn once, when the outermost action is done.
+  // driven, the game saved and the page drawn once, when the outermost
+  // action is done.
   let depth = 0;
+  /**
+   * @template {any[]} A
+   * @param {(...args: A) => void} fn
+   * @param {A} args
+   */
   function act(fn, ...args) {
     depth++;
     try {
@@ -108,373 +227,596 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     if (depth > 0) return;
     driveEngine();
     sync();
+    saveIfChanged();
     render(state);
   }
 
   function sync() {
-    state.engine.ready = engine.ready;
-    state.engine.searching = engine.searching;
+    state.ceval.ready = engine.ready;
+    state.ceval.searching = engine.searching;
     state.clock = { w: clock.left('w'), b: clock.left('b'), running: clock.running };
+    state.canUndo = !!undo;
   }
 
-  const live = () => state.game.moves.length;
-  const liveTurn = () => fenAt(state.game, live()).split(' ')[1];
+  // 1. Where things are.
 
-  // 1. The engine.
+  const root = () => state.game.root;
+  const nodeOnView = () => /** @type {TreeNode} */ (nodeAt(root(), state.path));
+  const fenOnView = () => nodeOnView().fen;
+  const isEngineGame = () => state.source !== 'import';
+  // The game's own last position: the main line's after the game's plies.
+  const livePath = () => mainlinePath(root(), state.play.plies);
+  const liveNode = () => /** @type {TreeNode} */ (nodeAt(root(), livePath()));
+  const liveTurn = () => turnOf(liveNode().fen);
+  const atLive = () => samePath(state.path, livePath());
 
-  // Ends a search, whatever it was for; the worker it ran in is replaced.
-  // An analysis cut short by anything but Stop is searched again when its
-  // position is on view.
-  function endSearch() {
-    if (engine.searching) engine.stop();
-    if (state.job && state.job.kind === 'analyse' && !state.analysis.stopped) state.analysis = NO_ANALYSIS;
-    state.job = null;
+  /** @param {Path} path */
+  function fensTo(path) {
+    return (nodesAlong(root(), path) || [root()]).map((n) => n.fen);
   }
 
-  function startSearch(job, go) {
-    state.job = job;
-    state.analysis = { fen: job.fen, ply: job.ply, lines: [], stopped: false };
-    engine.send(positionCommand(state.game, job.ply));
-    engine.send(go);
+  /** @param {Path} path */
+  function positionAt(path) {
+    const nodes = /** @type {TreeNode[]} */ (nodesAlong(root(), path));
+    return positionCommand(root().fen, nodes.slice(1));
   }
+
+  // 2. The engine.
 
   // What the engine should be doing in this state, set after every action: a
   // search that no longer fits ends, and an idle engine starts what is due.
   function driveEngine() {
+    const ceval = state.ceval;
+    const run = state.review.run;
+    /** @type {import('./ceval.js').Job | null} */
     let want = null;
-    const review = state.review;
-    if (review && review.running) {
-      settleReview();
-      if (review.running) want = { kind: 'review', fen: fenAt(review.game, review.next), ply: review.next };
+    if (run) {
+      if (skipSettled(run)) want = { kind: 'review', fen: run.fens[run.next], key: `${run.next} ${run.paths[run.next].join(' ')}` };
+      else finishReview();
     } else if (state.mode === 'play') {
-      if (!state.ending && !state.halted && liveTurn() !== state.player) want = { kind: 'move', fen: fenAt(state.game, live()), ply: live() };
-    } else want = { kind: 'analyse', fen: fenAt(state.game, state.ply), ply: state.ply };
-    const job = state.job;
-    if (job && !(want && job.kind === want.kind && job.fen === want.fen && job.ply === want.ply)) endSearch();
-    if (!want || state.job || !engine.ready || engine.searching) return;
-    if (want.kind === 'review') {
-      state.job = want;
-      engine.send(positionCommand(review.game, want.ply));
-      engine.send(`go movetime ${review.ms * MOVETIME_PER_DEPTH_MS}`);
+      if (!state.ending && !ceval.halted && !state.play.paused && liveTurn() !== state.play.player)
+        want = { kind: 'move', fen: liveNode().fen, key: livePath().join(' ') };
+    } else want = { kind: 'analyse', fen: fenOnView(), key: state.path.join(' ') };
+    if (!settle(ceval, engine, want) || !want) return;
+    if (want.kind === 'review' && run) {
+      startSearch(ceval, engine, want, positionAt(run.paths[run.next]), `go movetime ${run.ms * MOVETIME_PER_DEPTH_MS}`);
       return;
     }
     if (want.kind === 'move') {
-      const inc = state.timeControl.increment * 1000;
-      startSearch(want, `go wtime ${Math.floor(clock.left('w'))} btime ${Math.floor(clock.left('b'))} winc ${inc} binc ${inc}`);
+      const inc = state.play.timeControl.increment * 1000;
+      startSearch(ceval, engine, want, positionAt(livePath()), `go wtime ${Math.floor(clock.left('w'))} btime ${Math.floor(clock.left('b'))} winc ${inc} binc ${inc}`);
       return;
     }
     // A position analysed or stopped already waits for the next one.
-    if (state.analysis.fen === want.fen && state.analysis.ply === want.ply) return;
-    if (chessAt(state.game, want.ply).moves().length === 0) state.analysis = { fen: want.fen, ply: want.ply, lines: [], stopped: false };
-    else startSearch(want, 'go');
+    if (ceval.analysis.key === want.key && ceval.analysis.fen === want.fen) return;
+    if (!hasMoves(want.fen)) ceval.analysis = { key: want.key, fen: want.fen, lines: [], stopped: false };
+    else startSearch(ceval, engine, want, positionAt(state.path), 'go');
   }
 
-  function engineReady() {
-    state.engine.error = null;
-  }
-
+  /** @param {string} reason */
   function engineFailed(reason) {
-    state.job = null;
-    state.engine.error = `The engine is not running: ${reason}.`;
+    state.ceval.job = null;
+    state.ceval.error = `The engine is not running: ${reason}.`;
   }
 
+  /** @param {string} line */
   function engineLine(line) {
-    if (line.startsWith('id name ')) {
-      state.engine.name = line.slice(8).split(' ').slice(0, 2).join(' ');
+    const run = state.review.run;
+    if (run && state.ceval.job && state.ceval.job.kind === 'review') {
+      if (readReviewLine(run, line)) state.ceval.job = null;
       return;
     }
-    const job = state.job;
-    const info = parseInfo(line);
-    if (job && job.kind === 'review') return reviewLine(job, info, line);
-    if (info) {
-      if (!job) return;
-      const best = info.pv && info.pv[0];
-      const row = { ...info, turn: job.fen.split(' ')[1], san: best ? sanOf(job.fen, best) : '' };
-      state.analysis.lines = [row, ...state.analysis.lines].slice(0, INFO_ROWS);
-      return;
-    }
-    if (!line.startsWith('bestmove')) return;
-    state.job = null;
-    if (job && job.kind === 'move') engineMove(line);
+    const before = state.ceval.name;
+    const done = readLine(state.ceval, line);
+    if (state.ceval.name !== before) nameEngine(before, state.ceval.name);
+    if (done && done.job && done.job.kind === 'move') engineMove(done.bestmove);
   }
 
+  /**
+   * The engine's side of a game against it carries its full name once the
+   * engine has told it.
+   * @param {string} was
+   * @param {string} name
+   */
+  function nameEngine(was, name) {
+    if (!isEngineGame()) return;
+    const side = NAMES[other(state.play.player)];
+    if (state.game.headers[side] === was) state.game = { ...state.game, headers: { ...state.game.headers, [side]: name } };
+  }
+
+  /** @param {string} line */
   function engineMove(line) {
-    const move = parseBestMove(line);
-    const chess = chessAt(state.game, live());
-    const legal = move && findMove(chess, move);
+    const words = line.trim().split(/\s+/);
+    const move = words.length === 2 ? uciMove(words[1]) : null;
+    const legal = move && play(liveNode().fen, move);
     if (!legal) {
       state.message = `The engine answered "${line}", which is not a legal move here; it was not played.`;
       console.error(state.message);
-      state.halted = true;
+      state.ceval.halted = true;
       clock.stop();
       return;
     }
-    commitMove(live(), legal);
+    gameMove(legal);
   }
 
-  // 2. The review: each position of the main line searched in turn.
+  // 3. The review.
 
+  function canReview() {
+    return mainline(root()).length > 1 && (state.mode === 'analyse' || !!state.ending) && !state.review.run;
+  }
+
+  /** @param {number} [ms] */
   function review(ms) {
     if (!canReview()) return;
-    const game = state.game;
-    const n = game.moves.length;
-    state.review = {
-      running: true,
-      game,
-      ms: Number(ms) > 0 ? Number(ms) : REVIEW_MS,
-      next: 0,
-      total: n + 1,
-      evals: new Array(n + 1).fill(undefined),
-      best: new Array(n + 1).fill(null),
-      // The score and the depth at which its mate first showed, of the
-      // position being searched.
-      score: null,
-      mateDepth: null,
-      judged: [],
-      summary: null,
-    };
+    state.review = { run: startRun(root(), ms ?? 0) };
     state.message = '';
   }
 
-  function canReview() {
-    return state.game.moves.length > 0 && (state.mode === 'analyse' || !!state.ending) && !(state.review && state.review.running);
-  }
-
-  // Positions with no move to search are scored by the rules: mate or draw.
-  function settleReview() {
-    const r = state.review;
-    while (r.next < r.total) {
-      const chess = chessAt(r.game, r.next);
-      if (chess.moves().length > 0) return;
-      r.evals[r.next] = chess.isCheckmate() ? whiteEval(-MATE_SCORE, 1, chess.turn()) : { pawns: 0 };
-      r.next++;
-    }
-    finishReview();
-  }
-
   function finishReview() {
-    const r = state.review;
-    r.running = false;
-    r.judged = judgeMoves(r.evals, fenAt(r.game, 0).split(' ')[1], r.best);
-    r.summary = summarise(r.judged);
-  }
-
-  function reviewLine(job, info, line) {
-    const r = state.review;
-    if (info) {
-      if (!Number.isFinite(info.cp)) return;
-      const mate = Math.abs(info.cp) >= MATE_SCORE;
-      if (!mate || r.score !== info.cp) r.mateDepth = mate ? info.depth : null;
-      r.score = info.cp;
-      return;
-    }
-    if (!line.startsWith('bestmove')) return;
-    state.job = null;
-    const fen = fenAt(r.game, job.ply);
-    const move = parseBestMove(line);
-    if (r.score !== null) r.evals[job.ply] = whiteEval(r.score, r.mateDepth, fen.split(' ')[1]);
-    r.best[job.ply] = move ? sanOf(fen, line.split(/\s+/)[1]) : null;
-    r.score = null;
-    r.mateDepth = null;
-    r.next++;
-    if (r.next >= r.total) finishReview();
+    const run = state.review.run;
+    if (!run) return;
+    state.game = { ...state.game, root: writeResults(root(), run) };
+    state.review = initialReview();
   }
 
   function cancelReview() {
-    if (!state.review || !state.review.running) return;
-    state.review = null;
+    if (!state.review.run) return;
+    state.review = initialReview();
     state.message = 'Review cancelled.';
   }
 
-  // 3. Moves.
+  // 4. Moves.
 
-  // Plays a legal move at ply and keeps the clocks and the result in step.
-  function commitMove(ply, move) {
-    const mover = fenAt(state.game, ply).split(' ')[1];
-    state.game = playAt(state.game, ply, move);
-    // A review is of the game as it was.
-    state.review = null;
-    state.ply = live();
-    state.ending = standardEnding(chessAt(state.game, live()));
-    if (state.ending) state.game = { ...state.game, result: state.ending.result };
+  /**
+   * The tree changed at or before the main line's ply: a running review of
+   * the old main line ends.
+   */
+  function mainlineChanged() {
+    if (state.review.run) {
+      state.review = initialReview();
+      state.message = 'The main line changed: the review stopped.';
+    }
+  }
+
+  /**
+   * A move of the game against the engine, at its live position: it goes
+   * first among the moves there, so analysis lines from that position become
+   * variations.
+   * @param {{ id: string, san: string, fen: string }} legal
+   */
+  function gameMove(legal) {
+    const mover = turnOf(liveNode().fen);
+    const from = livePath();
+    const node = moveNode(from.length + 1, legal);
+    const existing = liveNode().children.find((c) => c.id === legal.id);
+    let tree = root();
+    if (existing) tree = promote(tree, [...from, legal.id]);
+    else tree = /** @type {{ root: TreeNode }} */ (addChild(tree, from, node, 0)).root;
+    state.play.plies++;
+    state.game = { ...state.game, root: tree };
+    mainlineChanged();
+    state.path = livePath();
+    state.ending = ending(fensTo(state.path));
+    if (state.ending) setResult(state.ending.result);
     if (state.mode === 'play') {
       if (state.ending) clock.stop();
       else clock.moved(mover);
+      const left = clock.left(mover);
+      state.game = { ...state.game, root: /** @type {TreeNode} */ (updateAt(root(), state.path, (n) => ({ ...n, clock: Math.floor(left / 100) / 10 }))) };
     }
+  }
+
+  /** @param {string} result */
+  function setResult(result) {
+    state.game = { ...state.game, headers: { ...state.game.headers, Result: result } };
   }
 
   // A move can be made from the live position of a game on the player's
   // turn, or in analysis from any position on view.
   function canMove() {
-    if (state.promotion || state.replace) return false;
+    if (state.promotion || state.review.run) return false;
     if (state.mode === 'analyse') return true;
-    return !state.ending && state.ply === live() && liveTurn() === state.player && !state.job;
+    return !state.ending && !state.play.paused && atLive() && liveTurn() === state.play.player && !state.ceval.job;
   }
 
-  // A move in analysis that is not the game's next one drops the later
-  // moves, or the result of a game that ended with moves still legal.
-  function wouldDrop(ply) {
-    return ply < live() || !!state.ending;
-  }
-
+  /**
+   * @param {string} from
+   * @param {string} to
+   * @param {string} [promotion]
+   */
   function playMove(from, to, promotion) {
     if (!canMove()) return;
-    const chess = chessAt(state.game, state.ply);
-    if (!promotion && isPromotion(chess, from, to)) {
+    const fen = fenOnView();
+    if (!promotion && isPromotion(fen, from, to)) {
       state.promotion = { from, to };
       return;
     }
-    const legal = findMove(chess, { from, to, promotion });
+    const legal = play(fen, { from, to, promotion });
     if (!legal) return;
     state.message = '';
-    state.halted = false;
-    const next = state.game.moves[state.ply];
-    if (next && next.from === legal.from && next.to === legal.to && next.promotion === legal.promotion) {
-      state.ply++;
+    state.moveMessage = null;
+    state.ceval.halted = false;
+    if (state.mode === 'play') return gameMove(legal);
+    // In analysis: an existing move is a step, a new one a new line. A
+    // position with no moves after it is continued; anything else gets a
+    // variation, so nothing is replaced.
+    const here = nodeOnView();
+    const added = addChild(root(), state.path, moveNode(state.path.length + 1, legal), here.children.length);
+    if (!added) return;
+    if (added.root !== root()) {
+      state.game = { ...state.game, root: added.root };
+      if (here.children.length === 0 && isMainline(added.root, added.path)) mainlineChanged();
+    }
+    state.path = added.path;
+  }
+
+  /** @param {string} text a move typed in SAN or UCI */
+  function typeMove(text) {
+    if (!String(text).trim()) return;
+    const read = readMove(fenOnView(), String(text).trim());
+    if ('error' in read) {
+      state.moveMessage = { text: read.error, error: true };
       return;
     }
-    if (state.mode === 'analyse' && wouldDrop(state.ply)) {
-      state.replace = { ply: state.ply, move: legal, dropped: live() - state.ply };
+    if (!canMove()) {
+      state.moveMessage = { text: 'No move can be played here now.', error: true };
       return;
     }
-    commitMove(state.ply, legal);
+    state.moveMessage = null;
+    playMove(read.from, read.to, read.promotion || undefined);
   }
 
-  // The answer to "replace the rest of the game?".
-  function confirmReplace(yes) {
-    const pending = state.replace;
-    state.replace = null;
-    if (!yes || !pending) return;
-    state.ending = null;
-    state.review = null;
-    commitMove(pending.ply, pending.move);
-  }
-
-  function goToPly(ply) {
-    if (state.promotion || state.replace) return;
-    state.ply = Math.max(0, Math.min(live(), ply));
-  }
-
-  // 'first', 'prev', 'next' or 'last'.
-  function navigate(where) {
-    const to = { first: 0, prev: state.ply - 1, next: state.ply + 1, last: live() }[where];
-    if (to !== undefined) goToPly(to);
-  }
-
+  /** @param {string | null} piece */
   function choosePromotion(piece) {
     const move = state.promotion;
     state.promotion = null;
     if (piece && move) playMove(move.from, move.to, piece);
   }
 
+  /** @param {Path} path */
+  function goTo(path) {
+    if (state.promotion || !nodeAt(root(), path)) return;
+    state.path = path;
+  }
+
+  /**
+   * A main-line position by its ply (the graph and the tests name plies).
+   * @param {number} ply
+   */
+  function goToPly(ply) {
+    const line = mainlinePath(root());
+    goTo(line.slice(0, Math.max(0, Math.min(line.length, ply))));
+  }
+
+  /** @param {'first' | 'prev' | 'next' | 'last' | 'up' | 'down'} where */
+  function navigate(where) {
+    const path = state.path;
+    const node = nodeOnView();
+    if (where === 'first') goTo([]);
+    else if (where === 'prev') goTo(path.slice(0, -1));
+    else if (where === 'next' && node.children.length) goTo([...path, node.children[0].id]);
+    else if (where === 'last') goTo(lineEnd(root(), path));
+    else if (where === 'up') goTo(siblingPath(root(), path, -1));
+    else if (where === 'down') goTo(siblingPath(root(), path, 1));
+  }
+
+  // The tree opens once a game against the engine is over, or in analysis.
+  function canEditTree() {
+    return (state.mode === 'analyse' || !!state.ending) && !state.review.run && !state.promotion;
+  }
+
+  // The moves of a game against the engine are the game: analysis adds
+  // lines beside them but never replaces or removes one.
+  /**
+   * Whether changing the tree at path would change the game's own moves.
+   * @param {Path} path
+   */
+  function touchesGame(path) {
+    if (!isEngineGame()) return false;
+    const game = livePath();
+    let common = 0;
+    while (common < path.length && common < game.length && path[common] === game[common]) common++;
+    return common < game.length;
+  }
+
+  function promoteOnView() {
+    if (!canEditTree() || isMainline(root(), state.path)) return;
+    if (touchesGame(state.path)) {
+      state.message = "The game's own moves stay the main line; this line stays beside them.";
+      return;
+    }
+    state.game = { ...state.game, root: promote(root(), state.path) };
+    mainlineChanged();
+  }
+
+  function deleteOnView() {
+    if (!canEditTree() || state.path.length === 0) return;
+    const game = livePath();
+    if (isEngineGame() && state.path.length <= game.length && samePath(state.path, game.slice(0, state.path.length))) {
+      state.message = "The game's own moves stay; Take back undoes a move during a game.";
+      return;
+    }
+    const wasMain = isMainline(root(), state.path);
+    const cut = deleteAt(root(), state.path);
+    if (!cut) return;
+    undo = { kind: 'move', removed: cut.removed, gameId: state.gameId };
+    state.game = { ...state.game, root: cut.root };
+    state.path = cut.removed.parent;
+    if (wasMain) mainlineChanged();
+  }
+
+  function undoDelete() {
+    const last = undo;
+    if (!last) return;
+    if (last.kind === 'game') {
+      undo = null;
+      restoreGame(last.entry);
+      if (store) {
+        const library = store;
+        library.restore(last.entry).then((done) => {
+          if (done !== true) return act(storageFailed, done.error);
+          library.setSession(last.entry.id);
+          refreshList();
+        });
+      }
+      state.message = 'Game restored.';
+      return;
+    }
+    if (last.gameId !== state.gameId) return;
+    const back = addChild(root(), last.removed.parent, last.removed.node, last.removed.index);
+    if (!back) return;
+    undo = null;
+    state.game = { ...state.game, root: back.root };
+    state.path = back.path;
+  }
+
+  /** @param {string} text */
+  function setComment(text) {
+    const updated = updateAt(root(), state.path, (n) => ({ ...n, comment: String(text) }));
+    if (updated) state.game = { ...state.game, root: updated };
+  }
+
+  // The move marks of PGN's first six NAGs.
+  const MARK_NAGS = { '!': 1, '?': 2, '!!': 3, '??': 4, '!?': 5, '?!': 6 };
+
+  /** @param {string} mark '' or one of ! ? !! ?? !? ?! */
+  function setNag(mark) {
+    if (state.path.length === 0) return;
+    const nag = MARK_NAGS[/** @type {keyof typeof MARK_NAGS} */ (mark)];
+    const updated = updateAt(root(), state.path, (n) => ({ ...n, nags: [...(nag ? [nag] : []), ...n.nags.filter((x) => x > 6)] }));
+    if (updated) state.game = { ...state.game, root: updated };
+  }
+
   function canTakeBack() {
-    if (state.mode !== 'play' || state.ending) return false;
-    const start = startOf(state.game).split(' ')[1];
-    return state.game.moves.some((m, i) => (i % 2 === 0 ? start : other(start)) === state.player);
+    if (state.mode !== 'play' || state.ending || state.play.paused) return false;
+    const line = mainline(root()).slice(0, state.play.plies + 1);
+    return line.slice(0, -1).some((n) => turnOf(n.fen) === state.play.player);
   }
 
   // Back to the player's last move: the engine's answer goes too, or a search
-  // still choosing it is ended.
+  // still choosing it is ended. The game stays one line: what is taken back
+  // leaves it.
   function takeBack() {
     if (!canTakeBack()) return;
-    endSearch();
-    let ply = live();
-    do ply--;
-    while (fenAt(state.game, ply).split(' ')[1] !== state.player);
-    state.game = cutAt(state.game, ply);
-    state.ply = ply;
+    endSearch(state.ceval, engine);
+    const line = mainline(root());
+    let plies = state.play.plies;
+    do plies--;
+    while (turnOf(line[plies].fen) !== state.play.player);
+    const cut = deleteAt(root(), mainlinePath(root(), plies + 1));
+    if (cut) state.game = { ...state.game, root: cut.root };
+    state.play.plies = plies;
+    state.path = livePath();
     state.message = '';
-    state.halted = false;
-    state.analysis = NO_ANALYSIS;
-    clock.run(state.player);
+    state.ceval.halted = false;
+    state.ceval.analysis = noAnalysis();
+    mainlineChanged();
+    clock.run(state.play.player);
   }
 
+  /**
+   * @param {string} result
+   * @param {string} reason
+   * @param {string} termination
+   */
   function finish(result, reason, termination) {
     if (state.ending) return;
     state.ending = { result, reason, termination };
-    state.game = { ...state.game, result };
+    setResult(result);
+    state.game = { ...state.game, headers: { ...state.game.headers, Termination: termination } };
   }
 
+  /** @param {Color} color */
   function flagFell(color) {
     if (state.mode !== 'play' || state.ending) return;
-    endSearch();
+    endSearch(state.ceval, engine);
     finish(other(color) === 'w' ? '1-0' : '0-1', `${NAMES[color]} lost on time`, 'time forfeit');
   }
 
   function resign() {
-    if (state.mode !== 'play' || state.ending) return;
-    endSearch();
+    if (state.mode !== 'play' || state.ending || state.play.paused) return;
+    endSearch(state.ceval, engine);
     clock.stop();
-    finish(state.player === 'w' ? '0-1' : '1-0', `${NAMES[state.player]} resigns`, 'normal');
+    const player = state.play.player;
+    finish(player === 'w' ? '0-1' : '1-0', `${NAMES[player]} resigns`, 'normal');
   }
 
-  // 4. Games and modes.
+  function resume() {
+    if (!state.play.paused) return;
+    state.play.paused = false;
+    state.path = livePath();
+    if (!state.ending) clock.run(liveTurn());
+  }
 
+  // 5. Games and modes.
+
+  /**
+   * A fresh game: every part of the state that belongs to a game starts
+   * anew, from its own initial…().
+   * @param {GameRecord} game
+   * @param {Source} source
+   * @param {string | null} id
+   */
+  function openGame(game, source, id) {
+    endSearch(state.ceval, engine);
+    state.game = game;
+    state.gameId = id;
+    state.source = source;
+    state.path = [];
+    state.review = initialReview();
+    state.ceval = { ...initialCeval(), name: state.ceval.name, error: state.ceval.error };
+    state.promotion = null;
+    state.ending = null;
+    state.message = '';
+    state.moveMessage = null;
+    state.loadNote = '';
+    if (undo && undo.kind === 'move') undo = null;
+  }
+
+  /** @param {Settings} [settings] */
   function newGame({ colour, time, minutes, increment, fen } = {}) {
     const tc = readTimeControl(time ?? '3+2', minutes, increment);
     if (!tc) {
       state.message = 'Give the minutes (more than 0) and the increment in seconds (0 or more).';
       return;
     }
-    state.timeControl = tc;
-    endSearch();
-    state.promotion = null;
-    state.replace = null;
-    state.review = null;
+    const player = colour === 'random' ? (random() < 0.5 ? 'w' : 'b') : colour === 'b' ? 'b' : 'w';
+    const record = newGameRecord(fen || START_FEN);
+    const name = state.ceval.name;
+    record.headers = {
+      Event: 'Casual game',
+      Site: 'tarvik in the browser',
+      Date: pgnDate(today()),
+      White: player === 'w' ? 'You' : name,
+      Black: player === 'b' ? 'You' : name,
+      Result: '*',
+      TimeControl: `${Math.round(tc.minutes * 60)}+${tc.increment}`,
+    };
+    openGame(record, fen && fen !== START_FEN ? 'setup' : 'page', newId());
     state.mode = 'play';
-    state.halted = false;
-    state.player = colour === 'random' ? (random() < 0.5 ? 'w' : 'b') : colour || 'w';
-    state.game = newRecord(fen);
-    state.source = 'page';
-    state.loadNote = '';
-    state.ending = null;
-    state.ply = 0;
-    state.orientation = state.player;
-    state.message = '';
-    state.analysis = NO_ANALYSIS;
+    state.play = { player, timeControl: tc, plies: 0, paused: false };
+    state.orientation = player;
     engine.send('ucinewgame');
     clock.reset(tc.minutes * 60000, tc.increment * 1000);
     // A position set up already mated or drawn is a game already over.
-    state.ending = standardEnding(chessAt(state.game, 0));
-    if (!state.ending) clock.run(liveTurn());
+    state.ending = ending([root().fen]);
+    if (state.ending) setResult(state.ending.result);
+    else clock.run(liveTurn());
   }
 
-  // A game from a PGN: its main line, browsed and analysed; the game on the
-  // page stays when the text cannot be read.
+  /**
+   * A game read from PGN or the library, for going through and analysing.
+   * @param {GameRecord} game
+   * @param {string | null} id
+   */
+  function openImported(game, id) {
+    clock.stop();
+    openGame(game, 'import', id);
+    state.mode = 'analyse';
+    state.orientation = 'w';
+    const line = mainline(game.root);
+    state.play = { ...state.play, plies: line.length - 1, paused: false };
+    const result = game.headers.Result || '*';
+    state.ending =
+      ending(line.map((n) => n.fen)) ||
+      (result !== '*' ? { result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null);
+  }
+
+  // A PGN text: every game of it goes to the library and the first opens;
+  // the game on the page stays when no game of it can be read. The games are
+  // read a slice at a time, so that the page answers and shows the progress.
+  /** @param {string} text */
   function loadPgn(text) {
-    const parsed = parsePgn(text);
-    if (parsed.error) {
-      state.pgnMessage = { text: `${parsed.error.message} The game on the board stays.`, error: true };
+    if (state.library.importing) return;
+    const { pieces, error } = splitGames(String(text));
+    if (error) {
+      state.pgnMessage = { text: `${error} The game on the board stays.`, error: true };
       return;
     }
-    const { game, count } = parsed;
-    clock.stop();
-    state.game = game;
-    state.source = 'import';
-    state.mode = 'analyse';
-    state.ply = 0;
-    state.orientation = 'w';
-    state.review = state.replace = state.promotion = null;
-    state.halted = false;
-    state.analysis = NO_ANALYSIS;
-    const ending = standardEnding(chessAt(game, game.moves.length));
-    state.ending = ending || (game.result !== '*' ? { result: game.result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null);
-    state.pgnMessage = null;
-    state.message = '';
-    const notes = [];
-    if (count > 1) notes.push(`the first of the ${count} games in the text`);
-    if (game.variationsDropped > 0)
-      notes.push(`${game.variationsDropped} variation${game.variationsDropped > 1 ? 's' : ''} left out: the page keeps the main line`);
-    state.loadNote = notes.join('; ');
+    /** @type {import('./types.js').ReadGame[]} */
+    const games = [];
+    const total = pieces.length;
+    const readSlice = () => {
+      const end = Math.min(total, games.length + IMPORT_SLICE);
+      while (games.length < end) games.push(readPiece(pieces[games.length]));
+      state.library = { ...state.library, importing: games.length < total ? { done: games.length, total } : null };
+      if (games.length < total) later(() => act(readSlice));
+      else gamesRead(games);
+    };
+    readSlice();
+  }
+
+  /** @param {import('./types.js').ReadGame[]} read */
+  function gamesRead(read) {
+    const good = /** @type {{ game: GameRecord, number: number }[]} */ (read.filter((g) => 'game' in g));
+    const bad = /** @type {{ error: string, number: number }[]} */ (read.filter((g) => 'error' in g));
+    if (!good.length) {
+      state.pgnMessage = { text: `${bad.length ? bad[0].error : 'No game in this text.'} The game on the board stays.`, error: true };
+      return;
+    }
+    const entries = good.map((g) => newEntry(g.game, 'import'));
+    // The game on view gets its library key once the import has found
+    // whether it was stored already; nothing of it is saved before that.
+    openImported(entries[0].game, null);
+    const parts = [`${good.length} game${good.length === 1 ? '' : 's'} loaded`];
+    if (bad.length) parts.push(`${bad.length} skipped (${bad[0].error})`);
+    state.pgnMessage = { text: `${parts.join(', ')}.`, error: bad.length > 0 };
+    state.loadNote = good.length > 1 ? `the first of the ${good.length} games in the text` : '';
+    saved = snapshot();
+    if (store) {
+      const library = store;
+      library.addMany(entries).then((result) => act(imported, result, good.length, bad, entries[0].id, entries[0].game));
+    }
+  }
+
+  /**
+   * @param {{ added: number, duplicates: number, ids?: Record<number, string> } | { error: string }} result
+   * @param {number} loaded
+   * @param {{ error: string, number: number }[]} bad
+   * @param {string} firstId
+   * @param {GameRecord} first
+   */
+  function imported(result, loaded, bad, firstId, first) {
+    if ('error' in result) return storageFailed(result.error);
+    const parts = [`${loaded} game${loaded === 1 ? '' : 's'} loaded`];
+    if (result.duplicates) parts.push(`${result.duplicates} already in the library`);
+    if (bad.length) parts.push(`${bad.length} skipped (${bad[0].error})`);
+    state.pgnMessage = { text: `${parts.join(', ')}.`, error: bad.length > 0 };
+    if (store && !state.gameId && state.game === first) {
+      const library = store;
+      library.findDuplicate(first).then((id) =>
+        act(() => {
+          if (state.gameId || state.game !== first) return;
+          state.gameId = typeof id === 'string' ? id : firstId;
+          library.setSession(state.gameId);
+        }),
+      );
+    }
+    refreshList();
+  }
+
+  /**
+   * @param {GameRecord} game
+   * @param {Source} source
+   * @returns {Entry}
+   */
+  function newEntry(game, source) {
+    const now = Date.now();
+    return { id: newId(), source, game, view: { path: [] }, play: { source, mode: 'analyse', plies: mainline(game.root).length - 1 }, created: now, updated: now };
   }
 
   // A game against the engine from the position on view.
+  /** @param {Settings} settings */
   function playFromHere(settings) {
-    newGame({ ...settings, fen: fenAt(state.game, state.ply) });
+    newGame({ ...settings, fen: fenOnView() });
   }
 
+  /**
+   * @param {{ fen: string } | { error: string }} checked
+   * @param {Settings} settings
+   */
   function setFen(checked, settings) {
-    if (checked.error) {
+    if ('error' in checked) {
       state.fenMessage = { text: `${checked.error} The game goes on unchanged.`, error: true };
       return;
     }
@@ -485,13 +827,14 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
   function toggleAnalysis() {
     if (state.mode === 'play') {
       state.mode = 'analyse';
+      state.play.paused = false;
       clock.stop();
-      state.analysis = NO_ANALYSIS;
+      state.ceval.analysis = noAnalysis();
     } else {
+      if (!isEngineGame()) return;
       state.mode = 'play';
-      state.replace = null;
-      state.ply = live();
-      state.analysis = NO_ANALYSIS;
+      state.path = livePath();
+      state.ceval.analysis = noAnalysis();
       if (!state.ending) clock.run(liveTurn());
     }
   }
@@ -499,52 +842,188 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
   // Stop, in analysis mode: the search ends with its worker, and the fresh
   // one waits for the next position on view before it searches again.
   function stop() {
-    if (state.mode !== 'analyse' || !state.job || state.job.kind !== 'analyse') return;
-    state.analysis = { ...state.analysis, stopped: true };
-    endSearch();
+    const job = state.ceval.job;
+    if (state.mode !== 'analyse' || !job || job.kind !== 'analyse') return;
+    state.ceval.analysis = { ...state.ceval.analysis, stopped: true };
+    endSearch(state.ceval, engine);
   }
 
-  function restartEngine() {
-    state.message = '';
-    engine.start();
+  /** @param {Partial<Record<'White' | 'Black' | 'Event' | 'Date' | 'Result', string>>} changes */
+  function editHeaders(changes) {
+    /** @type {Record<string, string>} */
+    const headers = { ...state.game.headers };
+    for (const [k, v] of Object.entries(changes)) if (typeof v === 'string') headers[k] = v.trim();
+    state.game = { ...state.game, headers };
   }
 
-  function setMessage(text) {
-    state.message = text;
+  // 6. The library.
+
+  /** @param {string} message */
+  function storageFailed(message) {
+    state.library = { ...state.library, status: 'off', message };
   }
 
-  function flip() {
-    state.orientation = other(state.orientation);
-  }
-
-  // The headers of the game as the page exports it.
-  function headers() {
-    if (state.source === 'import') return { ...state.game.headers, Result: state.game.result };
-    const date = today();
-    const engineName = state.engine.name;
-    const h = {
-      Event: state.mode === 'analyse' ? 'Analysis' : 'Casual game',
-      Site: 'tarvik in the browser',
-      Date: `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`,
-      White: state.player === 'w' ? 'You' : engineName,
-      Black: state.player === 'b' ? 'You' : engineName,
-      TimeControl: `${Math.round(state.timeControl.minutes * 60)}+${state.timeControl.increment}`,
-      Result: state.game.result,
+  /** @returns {Entry} */
+  function currentEntry() {
+    const now = Date.now();
+    return {
+      id: /** @type {string} */ (state.gameId),
+      source: state.source,
+      game: state.game,
+      view: { path: state.path },
+      play: {
+        source: state.source,
+        mode: state.mode,
+        plies: state.play.plies,
+        player: state.play.player,
+        timeControl: state.play.timeControl,
+        clocks: { w: clock.left('w'), b: clock.left('b') },
+        ending: state.ending,
+        orientation: state.orientation,
+      },
+      created: now,
+      updated: now,
     };
-    if (state.ending) h.Termination = state.ending.termination;
-    if (state.game.startFen) {
-      h.SetUp = '1';
-      h.FEN = state.game.startFen;
+  }
+
+  function snapshot() {
+    return { game: state.game, path: state.path, ending: state.ending, mode: state.mode, plies: state.play.plies };
+  }
+
+  function saveIfChanged() {
+    if (!store || !state.gameId || state.library.status !== 'ready') return;
+    // A new game is stored from its first move.
+    if (!saved && state.source === 'page' && root().children.length === 0) return;
+    const now = snapshot();
+    if (saved && saved.game === now.game && samePath(saved.path, now.path) && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies) return;
+    const first = !saved;
+    saved = now;
+    saver.save(currentEntry());
+    if (first) store.persist();
+    store.setSession(state.gameId);
+  }
+
+  // Saves the clocks as they stand, for a page that is being left.
+  function saveNow() {
+    if (!store || !state.gameId || state.library.status !== 'ready') return;
+    saved = snapshot();
+    saver.save(currentEntry());
+  }
+
+  /** @param {Entry} entry */
+  function restoreGame(entry) {
+    const p = entry.play || {};
+    if (p.source === 'import' || !p.source) openImported(entry.game, entry.id);
+    else {
+      openGame(entry.game, p.source, entry.id);
+      state.mode = p.mode === 'analyse' ? 'analyse' : 'play';
+      state.play = { player: p.player || 'w', timeControl: p.timeControl || state.play.timeControl, plies: p.plies || 0, paused: false };
+      state.ending = p.ending || null;
+      state.orientation = p.orientation || state.play.player;
+      const tc = state.play.timeControl;
+      clock.reset(tc.minutes * 60000, tc.increment * 1000);
+      if (p.clocks) clock.set(p.clocks.w, p.clocks.b);
+      // A game against the engine waits for the player: no time passes while
+      // the page is closed.
+      if (state.mode === 'play' && !state.ending) state.play.paused = true;
     }
+    const path = entry.view && Array.isArray(entry.view.path) ? entry.view.path : [];
+    if (nodeAt(root(), path) && !state.play.paused) state.path = path;
+    if (state.play.paused) state.path = livePath();
+    saved = snapshot();
+  }
+
+  async function refreshList() {
+    if (!store) return;
+    const { search, sort, offset } = state.library;
+    const page = await store.list({ search, sort, offset, limit: PAGE_SIZE });
+    act(() => {
+      if ('error' in page) return storageFailed(page.error);
+      state.library = { ...state.library, items: page.items, total: page.total };
+    });
+  }
+
+  /** @param {{ search?: string, sort?: 'date-desc' | 'date-asc', offset?: number }} query */
+  function showLibrary(query) {
+    state.library = { ...state.library, ...query };
+    if (query.search !== undefined || query.sort !== undefined) state.library.offset = query.offset ?? 0;
+    refreshList();
+  }
+
+  /** @param {string} id */
+  async function openLibraryGame(id) {
+    if (!store) return;
+    await saver.flushed();
+    const entry = await store.load(id);
+    act(() => {
+      if (!entry || 'error' in entry) return storageFailed(entry ? entry.error : 'That game is no longer in the library.');
+      restoreGame(entry);
+      if (store) store.setSession(entry.id);
+    });
+  }
+
+  async function deleteGame() {
+    if (!store || !state.gameId) return;
+    const id = state.gameId;
+    await saver.flushed();
+    const removed = await store.remove(id);
+    act(() => {
+      if (!removed || 'error' in removed) return storageFailed(removed ? removed.error : 'The game could not be deleted.');
+      undo = { kind: 'game', entry: removed };
+      saved = null;
+      state.gameId = null;
+      state.message = 'Game deleted. Undo brings it back.';
+      newGame({ colour: state.play.player, time: `${state.play.timeControl.minutes}+${state.play.timeControl.increment}` });
+      refreshList();
+    });
+  }
+
+  /** @returns {Promise<string>} every stored game as one PGN text */
+  async function exportLibrary() {
+    if (!store) return exportPgn();
+    await saver.flushed();
+    const all = await store.all();
+    if ('error' in all) {
+      act(storageFailed, all.error);
+      return '';
+    }
+    return all.map((entry) => writeGame(entry.game, { judgements: judgementsByPly(reviewView(entry.game.root)) })).join('\n\n');
+  }
+
+  async function startLibrary() {
+    if (!openStore) {
+      state.library = { ...state.library, status: 'off' };
+      return;
+    }
+    const opened = await openStore();
+    if ('error' in opened) return act(storageFailed, opened.error);
+    store = opened;
+    const last = await store.session();
+    const entry = typeof last === 'string' ? await store.load(last) : null;
+    act(() => {
+      state.library = { ...state.library, status: 'ready' };
+      if (entry && !('error' in entry)) restoreGame(entry);
+    });
+    refreshList();
+  }
+
+  // The review read from the tree, once per tree.
+  /** @type {{ root: TreeNode | null, view: ReviewView | null }} */
+  let reviewed = { root: null, view: null };
+
+  // 7. The game as PGN.
+
+  // The headers as the page exports them.
+  function headers() {
+    /** @type {Record<string, string>} */
+    const h = { ...state.game.headers, Result: state.ending ? state.ending.result : state.game.headers.Result || '*' };
+    if (isEngineGame() && state.ending) h.Termination = state.ending.termination;
     return h;
   }
 
-  // The game as PGN, with the review's evaluations and judgements once it
-  // is complete.
+  // The game as PGN, with the review's evaluations and judgements.
   function exportPgn() {
-    const r = state.review;
-    const done = r && !r.running && r.game === state.game;
-    return writePgn({ ...state.game, headers: headers() }, done ? { evals: r.evals, judged: r.judged } : undefined);
+    return writeGame({ ...state.game, headers: headers() }, { judgements: judgementsByPly(reviewView(root())) });
   }
 
   return {
@@ -552,32 +1031,77 @@ export function createController({ engine: makeEngine, clock: makeClock, render,
     engine,
     headers,
     exportPgn,
-    loadPgn: (text) => act(loadPgn, text),
+    exportLibrary,
     canTakeBack,
     canMove,
+    canReview,
+    canEditTree,
+    /** @returns {ReviewView | null} */
+    reviewOnView: () => {
+      if (reviewed.root !== root()) reviewed = { root: root(), view: reviewView(root()) };
+      return reviewed.view;
+    },
+    /** @returns {Promise<void>} resolves when the library has opened (or failed to) */
+    startLibrary: () => startLibrary(),
+    /** @param {Settings} settings */
     start: (settings) =>
       act(() => {
         newGame(settings);
         engine.start();
       }),
+    /** @param {string} text */
+    loadPgn: (text) => act(loadPgn, text),
+    /** @param {string} preset */
     chooseTime: (preset) => act(() => (state.customTime = preset === 'custom')),
+    /** @param {string} from @param {string} to @param {string} [promotion] */
     playMove: (from, to, promotion) => act(playMove, from, to, promotion),
+    /** @param {string} text */
+    typeMove: (text) => act(typeMove, text),
+    /** @param {string | null} piece */
     choosePromotion: (piece) => act(choosePromotion, piece),
-    confirmReplace: (yes) => act(confirmReplace, yes),
-    canReview,
+    /** @param {number} [ms] */
     review: (ms) => act(review, ms),
     cancelReview: () => act(cancelReview),
+    /** @param {Settings} settings */
     playFromHere: (settings) => act(playFromHere, settings),
+    /** @param {number} ply */
     goToPly: (ply) => act(goToPly, ply),
+    /** @param {Path} path */
+    goTo: (path) => act(goTo, path),
+    /** @param {'first' | 'prev' | 'next' | 'last' | 'up' | 'down'} where */
     navigate: (where) => act(navigate, where),
+    promote: () => act(promoteOnView),
+    deleteMove: () => act(deleteOnView),
+    undo: () => act(undoDelete),
+    /** @param {string} text */
+    setComment: (text) => act(setComment, text),
+    /** @param {string} mark */
+    setNag: (mark) => act(setNag, mark),
     takeBack: () => act(takeBack),
     resign: () => act(resign),
+    resume: () => act(resume),
+    /** @param {Settings} settings */
     newGame: (settings) => act(newGame, settings),
+    /** @param {{ fen: string } | { error: string }} checked @param {Settings} settings */
     setFen: (checked, settings) => act(setFen, checked, settings),
     toggleAnalysis: () => act(toggleAnalysis),
     stop: () => act(stop),
-    restartEngine: () => act(restartEngine),
-    setMessage: (text) => act(setMessage, text),
-    flip: () => act(flip),
+    restartEngine: () =>
+      act(() => {
+        state.message = '';
+        engine.start();
+      }),
+    /** @param {string} text */
+    setMessage: (text) => act(() => (state.message = text)),
+    flip: () => act(() => (state.orientation = other(state.orientation))),
+    /** @param {Parameters<typeof editHeaders>[0]} changes */
+    editHeaders: (changes) => act(editHeaders, changes),
+    /** @param {Parameters<typeof showLibrary>[0]} query */
+    showLibrary: (query) => act(showLibrary, query),
+    /** @param {string} id */
+    openLibraryGame: (id) => openLibraryGame(id),
+    deleteGame: () => deleteGame(),
+    saveNow: () => saveNow(),
+    flushed: () => saver.flushed(),
   };
 }

@@ -82,6 +82,8 @@ const ROSTER = ['Event', 'Site', 'Date', 'Round', 'White', 'Black', 'Result'];
  * @property {(entries: Entry[], options?: { onProgress?: (done: number, total: number) => void }) => Promise<{ added: number, duplicates: number } | Failure & { added: number, duplicates: number }>} addMany
  *   stores the games that are not stored yet, in batches; after a failure, the
  *   batches before it stay
+ * @property {() => Promise<Entry[] | Failure>} all every stored game, oldest
+ *   first, for the library's export
  * @property {(gameId: string | null) => Promise<true | Failure>} setSession
  *   the game open when the page is left
  * @property {() => Promise<string | null | Failure>} session
@@ -389,6 +391,13 @@ function makeStore(raw, storage) {
       }
       return { added, duplicates };
     },
+
+    all: () =>
+      run(['games'], 'readonly', 'The game library could not be read', async (tx) => {
+        /** @type {Entry[]} */
+        const entries = await tx.objectStore('games').getAll();
+        return entries.sort((a, b) => (a.created ?? 0) - (b.created ?? 0));
+      }),
 
     setSession: (gameId) =>
       run(['meta'], 'readwrite', 'The open game could not be recorded', async (tx) => {

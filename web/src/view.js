@@ -1,23 +1,38 @@
 // Draws the page from the controller's state: the board, the clocks, the
-// move list, the engine's lines and the panel's texts and buttons. It reads
-// the state and writes the page, and nothing else; what did not change is
-// left as it is, so a redraw ten times a second costs little.
+// move tree, the engine's lines, the review, the library and the panel's
+// texts and buttons. It reads the state and writes the page, and nothing
+// else; what did not change is left as it is, so a redraw ten times a second
+// costs little.
 import { formatClock } from './clock.js';
 import { NAMES, other } from './controller.js';
-import { chessAt, destinations, fenAt, firstMoveNumber } from './game.js';
 import { graphMarkup } from './graph.js';
+import { inCheck, legalDests, turnOf } from './rules.js';
 import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
+import { isMainline, mainline, nodeAt, nodesAlong, samePath } from './tree.js';
 import { formatCount, formatScore } from './uci.js';
 
-const $ = (id) => document.getElementById(id);
+/** @typedef {import('./controller.js').State} State */
+/** @typedef {import('./types.js').TreeNode} TreeNode */
+/** @typedef {import('./types.js').Path} Path */
+/** @typedef {import('./review-ctrl.js').ReviewView} ReviewView */
+/** @typedef {ReturnType<typeof import('./controller.js').createController>} Controller */
+/** @typedef {ReturnType<typeof import('./board.js').createBoard>} Board */
+
+/** @param {string} id */
+const $ = (id) => /** @type {HTMLElement} */ (document.getElementById(id));
+/** @param {string} id */
+const input = (id) => /** @type {HTMLInputElement} */ (document.getElementById(id));
 // The move marks of PGN's first six NAGs.
+/** @type {Record<number, string>} */
 const GLYPHS = { 1: '!', 2: '?', 3: '!!', 4: '??', 5: '!?', 6: '?!' };
 
+/** @param {Element} el @param {string} text */
 function setText(el, text) {
   if (el.textContent !== text) el.textContent = text;
 }
 
 const html = new WeakMap();
+/** @param {Element} el @param {string} text */
 function setHtml(el, text) {
   if (html.get(el) === text) return false;
   html.set(el, text);
@@ -25,175 +40,284 @@ function setHtml(el, text) {
   return true;
 }
 
+/** @param {unknown} text */
 function escape(text) {
-  return String(text).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
+  return String(text).replace(/[&<>"]/g, (c) => /** @type {Record<string, string>} */ ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
 }
 
-// The review's results when they are of the game on the page.
-function reviewOf(state) {
-  return state.review && state.review.game === state.game ? state.review : null;
-}
-
-// The evaluation of the position on view: the review's, or the running
-// analysis's newest line.
-function evaluationOnView(state) {
-  const review = reviewOf(state);
-  if (review && review.evals[state.ply]) return review.evals[state.ply];
-  if (state.mode !== 'analyse') return null;
-  const fen = fenAt(state.game, state.ply);
-  if (state.analysis.fen !== fen || state.analysis.ply !== state.ply) return null;
-  const line = state.analysis.lines.find((l) => Number.isFinite(l.cp));
-  return line ? whiteEval(line.cp, line.depth, fen.split(' ')[1]) : null;
-}
-
+/** @param {number} v */
 function round1(v) {
   return (Math.round(v * 10) / 10).toFixed(1);
 }
 
-export function createView(board, ctrl) {
-  let pgnFor = { key: null, game: null };
-  let lastPromotion = null;
-  let boardChess = { key: null };
+/** The move number of a node's move, from its parent's FEN. @param {TreeNode} parent */
+function moveNumber(parent) {
+  return Number(parent.fen.split(' ')[5]) || 1;
+}
 
-  // The rules library's view of the position on view, made once per position.
-  function positionOnView(state) {
-    const key = `${state.ply} ${fenAt(state.game, state.ply)}`;
-    if (boardChess.key !== key || boardChess.game !== state.game) {
-      const chess = chessAt(state.game, state.ply);
-      boardChess = { key, game: state.game, chess, dests: destinations(chess), check: chess.inCheck() };
+/**
+ * The move list: the main line in numbered rows, each variation in
+ * parentheses after the move it replaces, nested variations inside it.
+ * @param {State} state
+ * @param {ReviewView | null} review
+ */
+function movesMarkup(state, review) {
+  const root = state.game.root;
+  const current = state.path.join(' ');
+  /** @type {string[]} */
+  const out = [];
+  /** @param {TreeNode} node @param {Path} path @param {boolean} main */
+  const move = (node, path, main) => {
+    const judged = main && review ? review.judged[node.ply - 1] : null;
+    const judgement = judged && judged.judgement;
+    const mark = judgement ? MARKS[/** @type {keyof typeof MARKS} */ (judgement)] : node.nags.map((n) => GLYPHS[n] || '').join('');
+    const key = path.join(' ');
+    const attrs =
+      `class="san${key === current ? ' current' : ''}" data-node data-path="${escape(key)}" data-ply="${node.ply}" data-san="${escape(node.san)}"` +
+      (main ? ' data-main' : '') +
+      (key === current ? ' data-current' : '') +
+      (judgement ? ` data-judgement="${judgement}"` : '');
+    let text = `<span ${attrs}>${escape(node.san)}${mark ? `<span class="mark">${mark}</span>` : ''}</span>`;
+    if (judged && judged.best && judgement) text += `<span class="best">best ${escape(judged.best)}</span>`;
+    return text;
+  };
+  // A variation inline: numbers before White's moves and after a break;
+  // the variations inside it follow the move they replace.
+  /** @param {TreeNode} parent @param {TreeNode} node @param {Path} path */
+  const line = (parent, node, path) => {
+    /** @type {string[]} */
+    const parts = [];
+    let p = parent;
+    let n = node;
+    let q = path;
+    let numbered = true;
+    for (let head = true; ; head = false) {
+      const white = turnOf(p.fen) === 'w';
+      if (white || numbered) parts.push(`<span class="number">${moveNumber(p)}${white ? '.' : '…'}</span>`);
+      parts.push(move(n, q, false));
+      numbered = false;
+      if (!head && p.children.length > 1) {
+        for (const alt of p.children.slice(1)) parts.push(`<span class="line">(${line(p, alt, [...q.slice(0, -1), alt.id])})</span>`);
+        numbered = true;
+      }
+      const next = n.children[0];
+      if (!next) break;
+      p = n;
+      n = next;
+      q = [...q, next.id];
     }
-    return boardChess;
+    return parts.join(' ');
+  };
+  const nodes = mainline(root);
+  let open = false;
+  let path = /** @type {Path} */ ([]);
+  for (let i = 1; i < nodes.length; i++) {
+    const parent = nodes[i - 1];
+    const node = nodes[i];
+    path = [...path, node.id];
+    const white = turnOf(parent.fen) === 'w';
+    if (white || !open) {
+      if (open) out.push('</li>');
+      out.push(`<li value="${moveNumber(parent)}">`);
+      open = true;
+      if (!white) out.push('<span class="skip">…</span>');
+    }
+    out.push(move(node, path, true));
+    const alternatives = parent.children.slice(1);
+    if (alternatives.length) {
+      out.push('</li>');
+      for (const alt of alternatives) out.push(`<li class="lines"><span class="line">(${line(parent, alt, [...path.slice(0, -1), alt.id])})</span></li>`);
+      open = false;
+      // Black's move after a break in the row is shown with its number.
+      if (white && node.children.length) {
+        out.push(`<li value="${moveNumber(parent)}"><span class="skip">…</span>`);
+        open = true;
+      }
+    }
+  }
+  if (open) out.push('</li>');
+  if (state.ending) out.push(`<li class="result">${escape(state.ending.result)}</li>`);
+  return out.join('');
+}
+
+/**
+ * @param {Board} board
+ * @param {Controller} ctrl
+ */
+export function createView(board, ctrl) {
+  /** @type {{ key: string | null, game: unknown }} */
+  let pgnFor = { key: null, game: null };
+  /** @type {unknown} */
+  let lastPromotion = null;
+  /** @type {{ fen: string | null, dests: Map<string, string[]>, check: boolean }} */
+  let boardRules = { fen: null, dests: new Map(), check: false };
+
+  /** The legal moves and check of the position on view, found once per position. @param {string} fen */
+  function rulesOf(fen) {
+    if (boardRules.fen !== fen) boardRules = { fen, dests: legalDests(fen), check: inCheck(fen) };
+    return boardRules;
   }
 
+  /** @param {State} state */
+  function nodeOnView(state) {
+    return /** @type {TreeNode} */ (nodeAt(state.game.root, state.path));
+  }
+
+  /**
+   * The evaluation of the position on view: the review's, or the running
+   * analysis's newest line.
+   * @param {State} state
+   */
+  function evaluationOnView(state) {
+    const node = nodeOnView(state);
+    if (node.eval) return node.eval;
+    if (state.mode !== 'analyse') return null;
+    const a = state.ceval.analysis;
+    if (a.fen !== node.fen || a.key !== state.path.join(' ')) return null;
+    const line = a.lines.find((l) => Number.isFinite(l.cp));
+    return line ? whiteEval(/** @type {number} */ (line.cp), line.depth, turnOf(node.fen)) : null;
+  }
+
+  /** @param {State} state */
   function drawBoard(state) {
-    const fen = fenAt(state.game, state.ply);
-    const turn = fen.split(' ')[1];
-    const { dests, check } = positionOnView(state);
+    const node = nodeOnView(state);
+    const fen = node.fen;
+    const turn = turnOf(fen);
+    const { dests, check } = rulesOf(fen);
+    /** @type {'w' | 'b' | 'both' | null} */
     let who = null;
-    if (ctrl.canMove()) who = state.mode === 'analyse' ? 'both' : state.player;
-    const last = state.game.moves[state.ply - 1];
-    const lines = state.analysis.fen === fen && state.analysis.ply === state.ply ? state.analysis.lines : [];
+    if (ctrl.canMove()) who = state.mode === 'analyse' ? 'both' : state.play.player;
+    const a = state.ceval.analysis;
+    const lines = a.fen === fen && a.key === state.path.join(' ') ? a.lines : [];
     const best = state.mode === 'analyse' && lines[0] && lines[0].pv && lines[0].pv[0];
     board.show({
       fen,
       turn,
       who,
       dests,
-      lastMove: last ? [last.from, last.to] : null,
+      lastMove: node.id ? [node.id.slice(0, 2), node.id.slice(2, 4)] : null,
       check,
       orientation: state.orientation,
       arrows: best ? [{ from: best.slice(0, 2), to: best.slice(2, 4) }] : [],
     });
     $('board').dataset.fen = fen;
-    $('board').dataset.ply = String(state.ply);
+    $('board').dataset.ply = String(node.ply);
   }
 
+  /**
+   * A loaded game's clock for color at the position on view: the [%clk] of
+   * that side's last move up to there.
+   * @param {State} state
+   * @param {'w' | 'b'} color
+   */
+  function recordedClock(state, color) {
+    const nodes = nodesAlong(state.game.root, state.path) || [];
+    for (let i = nodes.length - 1; i > 0; i--) {
+      if (turnOf(nodes[i - 1].fen) !== color) continue;
+      const clock = nodes[i].clock;
+      if (clock !== undefined) return clock;
+    }
+    return undefined;
+  }
+
+  /** @param {State} state */
   function drawClocks(state) {
-    for (const [id, color] of [
+    for (const [id, color] of /** @type {[string, 'w' | 'b'][]} */ ([
       ['clock-bottom', state.orientation],
       ['clock-top', other(state.orientation)],
-    ]) {
+    ])) {
       const el = $(id);
-      // A loaded game names its players and was not timed here.
+      // A loaded game names its players and shows its recorded clocks.
       const imported = state.source === 'import';
-      const who = imported ? state.game.headers[NAMES[color]] || '?' : color === state.player ? 'You' : state.engine.name;
-      setText(el.querySelector('.name'), `${who} (${NAMES[color]})`);
-      setText(el.querySelector('.time'), imported ? '' : formatClock(state.clock[color]));
-      el.classList.toggle('running', state.clock.running === color);
-      el.classList.toggle('low', state.clock[color] < 10000);
+      const who = imported ? state.game.headers[NAMES[color]] || '?' : color === state.play.player ? 'You' : state.ceval.name;
+      setText(/** @type {Element} */ (el.querySelector('.name')), `${who} (${NAMES[color]})`);
+      const recorded = imported ? recordedClock(state, color) : undefined;
+      const ms = imported ? (recorded === undefined ? undefined : recorded * 1000) : state.clock[color];
+      setText(/** @type {Element} */ (el.querySelector('.time')), ms === undefined ? '' : formatClock(ms));
+      el.classList.toggle('running', !imported && state.clock.running === color);
+      el.classList.toggle('low', ms !== undefined && ms < 10000);
       el.dataset.color = color;
     }
   }
 
-  function drawMoves(state) {
-    const { moves } = state.game;
-    const review = reviewOf(state);
-    const parts = [];
-    let number = firstMoveNumber(state.game);
-    const firstTurn = fenAt(state.game, 0).split(' ')[1];
-    moves.forEach((m, i) => {
-      const color = i % 2 === 0 ? firstTurn : other(firstTurn);
-      if (color === 'w' || i === 0) {
-        if (i > 0) parts.push('</li>');
-        parts.push(`<li value="${number++}">`);
-        if (color === 'b') parts.push('<span>…</span>');
-      }
-      const ply = i + 1;
-      const judged = review && review.judged[i];
-      const judgement = judged && judged.judgement;
-      const current = ply === state.ply ? ' current' : '';
-      // The review's mark, or else the marks the game was loaded with.
-      const mark = judgement ? MARKS[judgement] : (m.nags || []).map((n) => GLYPHS[n] || '').join('');
-      parts.push(
-        `<span class="san${current}" data-ply="${ply}"${judgement ? ` data-judgement="${judgement}"` : ''}>` +
-          `${escape(m.san)}${mark ? `<span class="mark">${mark}</span>` : ''}</span>`,
-      );
-      if (judged && judged.best && judgement) parts.push(`<span class="best">best ${escape(judged.best)}</span>`);
-    });
-    if (moves.length) parts.push('</li>');
-    if (state.ending) parts.push(`<li class="result">${escape(state.ending.result)}</li>`);
-    const comment = state.ply === 0 ? state.game.comment : moves[state.ply - 1].comment;
-    setText($('comment'), comment || '');
+  /** @param {State} state @param {ReviewView | null} review */
+  function drawMoves(state, review) {
     const list = $('moves');
-    const changedLength = list.dataset.plies !== String(moves.length);
-    list.dataset.plies = String(moves.length);
-    if (setHtml(list, parts.join(''))) {
+    const plies = String(mainline(state.game.root).length - 1);
+    const changedLength = list.dataset.plies !== plies;
+    list.dataset.plies = plies;
+    if (setHtml(list, movesMarkup(state, review))) {
       // The newest move stays in sight as a game goes on; the move on view
       // when going through it.
-      const current = list.querySelector('.current');
-      if (changedLength && state.ply === moves.length) list.scrollTop = list.scrollHeight;
+      const current = /** @type {HTMLElement | null} */ (list.querySelector('.current'));
+      if (changedLength && String(state.path.length) === plies && isMainline(state.game.root, state.path)) list.scrollTop = list.scrollHeight;
       else if (current && (current.offsetTop < list.scrollTop || current.offsetTop > list.scrollTop + list.clientHeight - 20))
         list.scrollTop = current.offsetTop - list.clientHeight / 2;
     }
+    const node = nodeOnView(state);
+    const comment = /** @type {HTMLTextAreaElement} */ ($('comment-input'));
+    // The box the player types in is theirs until they leave it.
+    if (document.activeElement !== comment && comment.value !== node.comment) comment.value = node.comment;
+    const nag = /** @type {HTMLSelectElement} */ ($('nag'));
+    const glyph = node.nags.map((n) => GLYPHS[n]).find(Boolean) || '';
+    if (nag.value !== glyph) nag.value = glyph;
+    nag.disabled = state.path.length === 0;
+    const editable = ctrl.canEditTree();
+    /** @type {HTMLButtonElement} */ ($('promote')).disabled = !editable || isMainline(state.game.root, state.path);
+    /** @type {HTMLButtonElement} */ ($('delete-move')).disabled = !editable || state.path.length === 0;
+    /** @type {HTMLButtonElement} */ ($('undo')).disabled = !state.canUndo;
+    const moveMessage = $('move-message');
+    setText(moveMessage, state.moveMessage ? state.moveMessage.text : '');
   }
 
+  /** @param {State} state */
   function status(state) {
-    const turn = fenAt(state.game, state.game.moves.length).split(' ')[1];
-    const r = state.review;
-    if (r && r.running) return `Reviewing: position ${Math.min(r.next + 1, r.total)} of ${r.total}…`;
-    if (state.mode === 'analyse') return state.engine.searching ? 'Analysing…' : 'Analysis: move either side.';
+    const run = state.review.run;
+    if (run) return `Reviewing: position ${Math.min(run.next + 1, run.fens.length)} of ${run.fens.length}…`;
+    if (state.mode === 'analyse') return state.ceval.searching ? 'Analysing…' : 'Analysis: move either side.';
     if (state.ending) return `${state.ending.reason}. ${state.ending.result}`;
-    if (state.job) return `${state.engine.name} is thinking…`;
-    if (turn === state.player) return positionOnView(state).check && state.ply === state.game.moves.length ? 'Your move: you are in check.' : 'Your move.';
-    return `Waiting for ${state.engine.name}…`;
+    if (state.play.paused) return 'Game paused: Resume goes on with it.';
+    if (state.ceval.job) return `${state.ceval.name} is thinking…`;
+    const live = mainline(state.game.root)[state.play.plies];
+    if (turnOf(live.fen) === state.play.player)
+      return state.path.length === state.play.plies && rulesOf(live.fen).check && samePath(state.path, mainline(state.game.root).slice(1, state.play.plies + 1).map((n) => n.id))
+        ? 'Your move: you are in check.'
+        : 'Your move.';
+    return `Waiting for ${state.ceval.name}…`;
   }
 
+  /** @param {State} state */
+  function pageState(state) {
+    if (state.review.run) return 'review';
+    if (state.mode === 'analyse') return 'analyse';
+    if (state.ending) return 'over';
+    if (state.play.paused) return 'paused';
+    if (state.ceval.job && state.ceval.job.kind === 'move') return 'thinking';
+    return 'playing';
+  }
+
+  /** @param {State} state */
   function drawPanel(state) {
     setText($('status'), status(state));
     setText($('message'), state.message);
-    const running = state.review && state.review.running;
-    document.body.dataset.state = running
-      ? 'review'
-      : state.mode === 'analyse'
-        ? 'analyse'
-        : state.ending
-          ? 'over'
-          : state.job && state.job.kind === 'move'
-            ? 'thinking'
-            : 'playing';
-    $('takeback').disabled = !ctrl.canTakeBack();
-    $('resign').disabled = state.mode !== 'play' || !!state.ending;
+    document.body.dataset.state = pageState(state);
+    /** @type {HTMLButtonElement} */ ($('takeback')).disabled = !ctrl.canTakeBack();
+    /** @type {HTMLButtonElement} */ ($('resign')).disabled = state.mode !== 'play' || !!state.ending || state.play.paused;
+    $('resume').hidden = !state.play.paused;
     setText($('analyse'), state.mode === 'analyse' ? 'Back to the game' : 'Analyse');
     // A loaded game is not played here: "Play from here" starts one.
-    $('analyse').disabled = state.source === 'import';
-    $('stop').disabled = !(state.mode === 'analyse' && state.job && state.job.kind === 'analyse');
+    /** @type {HTMLButtonElement} */ ($('analyse')).disabled = state.source === 'import';
+    const job = state.ceval.job;
+    /** @type {HTMLButtonElement} */ ($('stop')).disabled = !(state.mode === 'analyse' && job && job.kind === 'analyse');
     $('custom-time').hidden = !state.customTime;
-    const plies = state.game.moves.length;
-    $('nav-first').disabled = $('nav-prev').disabled = state.ply === 0;
-    $('nav-next').disabled = $('nav-last').disabled = state.ply === plies;
-    $('replace').hidden = !state.replace;
-    if (state.replace)
-      setText(
-        $('replace-text'),
-        state.replace.dropped > 0
-          ? `Replace the ${state.replace.dropped === 1 ? 'move' : `${state.replace.dropped} moves`} after this position with ${state.replace.move.san}?`
-          : `Play ${state.replace.move.san} and drop the game's result?`,
-      );
+    const node = nodeOnView(state);
+    for (const id of ['nav-first', 'nav-prev']) /** @type {HTMLButtonElement} */ ($(id)).disabled = state.path.length === 0;
+    for (const id of ['nav-next', 'nav-last']) /** @type {HTMLButtonElement} */ ($(id)).disabled = node.children.length === 0;
     $('promotion').hidden = !state.promotion;
-    if (state.promotion && !lastPromotion) $('promotion').querySelector('button').focus();
+    if (state.promotion && !lastPromotion) /** @type {HTMLElement} */ ($('promotion').querySelector('button')).focus();
     lastPromotion = state.promotion;
 
-    const error = state.engine.error;
+    const error = state.ceval.error;
     $('engine-error').hidden = !error;
     if (error) {
       let text = error;
@@ -209,30 +333,31 @@ export function createView(board, ctrl) {
 
     const headers = ctrl.headers();
     const key = JSON.stringify(headers);
-    if (key !== pgnFor.key || state.game !== pgnFor.game || state.review !== pgnFor.review || (state.review && state.review.running) !== pgnFor.running) {
-      pgnFor = { key, game: state.game, review: state.review, running: state.review && state.review.running };
-      $('pgn').value = ctrl.exportPgn();
+    if (key !== pgnFor.key || state.game !== pgnFor.game) {
+      pgnFor = { key, game: state.game };
+      /** @type {HTMLTextAreaElement} */ ($('pgn')).value = ctrl.exportPgn();
     }
   }
 
-  function drawReview(state) {
-    const r = state.review;
-    const review = reviewOf(state);
-    $('review').disabled = !ctrl.canReview();
-    $('review-running').hidden = !r;
-    $('cancel-review').hidden = !(r && r.running);
-    const progress = $('review-progress');
-    if (r) {
-      progress.max = r.total;
-      progress.value = r.running ? r.next : r.total;
+  /** @param {State} state @param {ReviewView | null} review */
+  function drawReview(state, review) {
+    const run = state.review.run;
+    /** @type {HTMLButtonElement} */ ($('review')).disabled = !ctrl.canReview();
+    $('review-running').hidden = !run;
+    $('cancel-review').hidden = !run;
+    const progress = /** @type {HTMLProgressElement} */ ($('review-progress'));
+    if (run) {
+      progress.max = run.fens.length;
+      progress.value = run.next;
     }
     const graph = $('eval-graph');
+    const onMain = isMainline(state.game.root, state.path);
     graph.toggleAttribute('hidden', !review);
-    if (review) setHtml(graph, graphMarkup(review.evals, review.judged, state.ply));
+    if (review) setHtml(graph, graphMarkup(review.evals, review.judged, onMain ? state.path.length : -1));
     const summary = $('summary');
-    summary.hidden = !(review && review.summary);
-    if (review && review.summary) {
-      const rows = ['w', 'b'].map((c) => {
+    summary.hidden = !review;
+    if (review) {
+      const rows = /** @type {('w' | 'b')[]} */ (['w', 'b']).map((c) => {
         const s = review.summary[c];
         return `<tr><td>${NAMES[c]}</td><td>${s.inaccuracy}</td><td>${s.mistake}</td><td>${s.blunder}</td><td>${round1(s.averageLoss)}%</td></tr>`;
       });
@@ -247,20 +372,22 @@ export function createView(board, ctrl) {
     setText($('eval-text'), evaluation ? formatEval(evaluation) : '');
     bar.title = evaluation ? `White's advantage: ${formatEval(evaluation)}` : "White's advantage in pawns";
     const h = state.game.headers;
-    const players = state.source === 'import' ? `${h.White || '?'} – ${h.Black || '?'}, ${state.game.result}` : '';
+    const players = state.source === 'import' ? `${h.White || '?'} – ${h.Black || '?'}, ${h.Result || '*'}` : '';
     setText($('players'), state.loadNote ? `${players} (${state.loadNote})` : players);
     const pgnMessage = $('pgn-message');
     setText(pgnMessage, state.pgnMessage ? state.pgnMessage.text : '');
     pgnMessage.className = state.pgnMessage && state.pgnMessage.error ? 'error' : '';
   }
 
+  /** @param {State} state */
   function drawInfo(state) {
-    const fen = fenAt(state.game, state.ply);
-    const lines = state.mode === 'play' || (state.analysis.fen === fen && state.analysis.ply === state.ply) ? state.analysis.lines : [];
+    const node = nodeOnView(state);
+    const a = state.ceval.analysis;
+    const lines = state.mode === 'play' || (a.fen === node.fen && a.key === state.path.join(' ')) ? a.lines : [];
     const rows = lines.map(
       (info) =>
         '<tr>' +
-        [info.depth, formatScore(info.cp, info.turn, state.player), formatCount(info.nodes), formatCount(info.nps), info.san]
+        [info.depth, formatScore(info.cp, info.turn, state.play.player), formatCount(info.nodes), formatCount(info.nps), info.san]
           .map((t) => `<td>${escape(t)}</td>`)
           .join('') +
         '</tr>',
@@ -268,12 +395,46 @@ export function createView(board, ctrl) {
     setHtml($('info-body'), rows.join(''));
   }
 
+  /** @param {State} state */
+  function drawLibrary(state) {
+    const lib = state.library;
+    setText($('storage-message'), lib.message);
+    const rows = lib.items.map((g) => {
+      const open = g.id === state.gameId ? ' class="open"' : '';
+      const moves = Math.ceil(g.plies / 2);
+      return (
+        `<li data-game-id="${escape(g.id)}"${open} tabindex="0">` +
+        `<span class="players">${escape(g.white || '?')} – ${escape(g.black || '?')}</span> ` +
+        `<span class="result">${escape(g.result || '*')}</span> ` +
+        `<span class="date">${escape(g.date || '')}</span> ` +
+        `<span class="plies">${moves} move${moves === 1 ? '' : 's'}</span>` +
+        (g.opening ? ` <span class="opening">${escape(g.opening)}</span>` : '') +
+        (g.reviewed ? ' <span class="reviewed">reviewed</span>' : '') +
+        '</li>'
+      );
+    });
+    setHtml($('library'), rows.join(''));
+    const from = lib.total ? lib.offset + 1 : 0;
+    setText($('library-count'), `${from}–${lib.offset + lib.items.length} of ${lib.total}`);
+    /** @type {HTMLButtonElement} */ ($('library-prev')).disabled = lib.offset === 0;
+    /** @type {HTMLButtonElement} */ ($('library-next')).disabled = lib.offset + lib.items.length >= lib.total;
+    /** @type {HTMLButtonElement} */ ($('library-delete')).disabled = lib.status !== 'ready' || !state.gameId;
+    const h = state.game.headers;
+    for (const name of ['White', 'Black', 'Event', 'Date', 'Result']) {
+      const field = input(`header-${name.toLowerCase()}`);
+      if (document.activeElement !== field && field.value !== (h[name] || '')) field.value = h[name] || '';
+    }
+  }
+
+  /** @param {State} state */
   return function render(state) {
+    const review = ctrl.reviewOnView();
     drawBoard(state);
     drawClocks(state);
-    drawMoves(state);
+    drawMoves(state, review);
     drawPanel(state);
     drawInfo(state);
-    drawReview(state);
+    drawReview(state, review);
+    drawLibrary(state);
   };
 }

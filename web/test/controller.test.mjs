@@ -4,8 +4,9 @@
 //   node --test test/controller.test.mjs
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { Chess } from 'chess.js';
 import { createController } from '../src/controller.js';
+import { readGame } from '../src/pgn.js';
+import { mainline } from '../src/tree.js';
 
 // An engine that records what it is sent and answers only when told.
 function scriptedEngine() {
@@ -70,6 +71,11 @@ function fakeClock() {
         clock.log.push(`run ${color}`);
         handlers.onTick();
       },
+      set(w, b) {
+        clock.left.w = w;
+        clock.left.b = b;
+        clock.running = null;
+      },
       moved(mover) {
         clock.left[mover] += clock.increment;
         clock.running = mover === 'w' ? 'b' : 'w';
@@ -106,31 +112,33 @@ function setUp(settings = { colour: 'w', time: '3+2' }) {
     render: () => renders++,
     random: () => 0.7,
     today: () => new Date(2026, 0, 5),
+    later: (fn) => fn(),
   });
   ctrl.start(settings);
   engine.boot();
   return { ctrl, engine, clock, state: ctrl.state, renders: () => renders };
 }
 
-const sans = (state) => state.game.moves.map((m) => m.san).join(' ');
+const line = (state) => mainline(state.game.root).slice(1);
+const sans = (state) => line(state).map((n) => n.san).join(' ');
 
 test('a move, the engine thinks with both clocks, its checked answer is played', () => {
   const { ctrl, engine, clock, state, renders } = setUp();
   const before = renders();
   ctrl.playMove('e2', 'e4');
   assert.equal(renders(), before + 1, 'one render for one action');
-  assert.equal(state.job.kind, 'move');
+  assert.equal(state.ceval.job.kind, 'move');
   assert.equal(engine.last('position'), 'position startpos moves e2e4');
   assert.equal(engine.last('go'), 'go wtime 182000 btime 180000 winc 2000 binc 2000');
   // Moves of the side the engine plays are refused while it thinks.
   ctrl.playMove('e7', 'e5');
   assert.equal(sans(state), 'e4');
   engine.say('info depth 3 score cp -2400 nps 100 nodes 10 time 1 pv e7e5');
-  assert.equal(state.analysis.lines[0].san, 'e5');
+  assert.equal(state.ceval.analysis.lines[0].san, 'e5');
   engine.say('bestmove e7e5');
   assert.equal(sans(state), 'e4 e5');
-  assert.equal(state.ply, 2);
-  assert.equal(state.job, null);
+  assert.equal(state.path.length, 2);
+  assert.equal(state.ceval.job, null);
   assert.deepEqual(clock.log.slice(-2), ['moved w', 'moved b']);
   assert.equal(ctrl.headers().Black, 'tarvik 19.0.0');
   assert.equal(ctrl.headers().Date, '2026.01.05');
@@ -164,10 +172,10 @@ test('take-back ends a search still thinking, or removes the answer too', () => 
     if (answered) engine.say('bestmove d7d5');
     const starts = engine.starts;
     ctrl.takeBack();
-    assert.equal(state.game.moves.length, plies, `answered ${answered}`);
-    assert.equal(state.ply, plies);
+    assert.equal(line(state).length, plies, `answered ${answered}`);
+    assert.equal(state.path.length, plies);
     assert.equal(engine.starts, answered ? starts : starts + 1, 'a thinking worker is replaced');
-    assert.equal(state.job, null);
+    assert.equal(state.ceval.job, null);
   }
 });
 
@@ -191,25 +199,28 @@ test('analysis follows the board; Stop holds until the next move', () => {
   assert.equal(engine.last('go'), 'go');
   // A move ends the old search with its worker; the new worker analyses.
   ctrl.playMove('e2', 'e4');
-  assert.equal(state.job, null);
+  assert.equal(state.ceval.job, null);
   engine.boot();
   assert.equal(engine.last('position'), 'position startpos moves e2e4');
   engine.say('info depth 5 score cp 480 nps 100 nodes 10 time 1 pv g8f6');
   ctrl.stop();
-  assert.equal(state.job, null);
+  assert.equal(state.ceval.job, null);
   engine.boot();
   assert.equal(engine.sent.at(-1), '(new worker)', 'nothing searched after Stop');
   const sent = engine.sent.length;
   ctrl.playMove('e7', 'e5');
   assert.equal(engine.sent.length, sent + 2);
   assert.equal(engine.last('position'), 'position startpos moves e2e4 e7e5');
-  // Back to the game: the engine, Black here, is not to move.
-  ctrl.playMove('g1', 'f3');
+  // Back to the game: analysis moves are not the game's, so it goes on from
+  // its start, and the player's move there is the game's first.
   ctrl.toggleAnalysis();
   engine.boot();
   assert.equal(state.mode, 'play');
-  assert.equal(engine.last('position'), 'position startpos moves e2e4 e7e5 g1f3');
-  assert.equal(state.job.kind, 'move');
+  assert.deepEqual(state.path, []);
+  assert.equal(state.ceval.job, null, 'the player is to move');
+  ctrl.playMove('e2', 'e4');
+  assert.equal(engine.last('position'), 'position startpos moves e2e4');
+  assert.equal(state.ceval.job.kind, 'move');
 });
 
 test('flag fall, resignation and mate end the game with their result', () => {
@@ -233,24 +244,24 @@ test('flag fall, resignation and mate end the game with their result', () => {
     const s = setUp();
     end(s);
     assert.deepEqual(s.state.ending, { result, reason, termination }, name);
-    assert.equal(s.state.game.result, result, name);
+    assert.equal(s.state.game.headers.Result, result, name);
     assert.equal(s.ctrl.headers().Termination, termination, name);
-    assert.equal(s.state.job, null, name);
+    assert.equal(s.state.ceval.job, null, name);
     s.ctrl.playMove('a2', 'a3');
-    assert.equal(s.state.game.moves.at(-1)?.san ?? null, name === 'mate' ? 'Qh4#' : null, `${name}: no move after the end`);
+    assert.equal(line(s.state).at(-1)?.san ?? null, name === 'mate' ? 'Qh4#' : null, `${name}: no move after the end`);
   }
 });
 
 test('a promotion waits for the piece; Cancel plays nothing', () => {
   const { ctrl, engine, state } = setUp({ colour: 'w', time: '15+10' });
   ctrl.setFen({ fen: '8/P7/8/8/8/8/6kp/K7 w - - 0 1' }, { colour: 'w', time: '15+10' });
-  assert.equal(state.game.startFen, '8/P7/8/8/8/8/6kp/K7 w - - 0 1');
-  assert.equal(ctrl.headers().FEN, state.game.startFen);
+  assert.equal(state.game.root.fen, '8/P7/8/8/8/8/6kp/K7 w - - 0 1');
+  assert.match(ctrl.exportPgn(), /\[SetUp "1"\]\n\[FEN "8\/P7\/8\/8\/8\/8\/6kp\/K7 w - - 0 1"\]/);
   ctrl.playMove('a7', 'a8');
   assert.deepEqual(state.promotion, { from: 'a7', to: 'a8' });
   assert.equal(ctrl.canMove(), false);
   ctrl.choosePromotion(null);
-  assert.equal(state.game.moves.length, 0);
+  assert.equal(line(state).length, 0);
   ctrl.playMove('a7', 'a8');
   ctrl.choosePromotion('n');
   assert.equal(sans(state), 'a8=N');
@@ -261,19 +272,19 @@ test('a promotion waits for the piece; Cancel plays nothing', () => {
   // A position already mated is a game already over.
   ctrl.setFen({ fen: 'k7/1Q6/1K6/8/8/8/8/8 b - - 0 1' }, { colour: 'b', time: '15+10' });
   assert.equal(state.ending.reason, 'White wins by checkmate');
-  assert.equal(state.job, null);
+  assert.equal(state.ceval.job, null);
 });
 
 test('a worker that fails is reported; the restarted one answers the waiting move', () => {
   const { ctrl, engine, state } = setUp();
   ctrl.playMove('e2', 'e4');
   engine.fail('the engine stopped (killed)');
-  assert.match(state.engine.error, /not running: the engine stopped \(killed\)/);
-  assert.equal(state.job, null);
+  assert.match(state.ceval.error, /not running: the engine stopped \(killed\)/);
+  assert.equal(state.ceval.job, null);
   ctrl.restartEngine();
   engine.boot();
-  assert.equal(state.engine.error, null);
-  assert.equal(state.job.kind, 'move');
+  assert.equal(state.ceval.error, null);
+  assert.equal(state.ceval.job.kind, 'move');
   assert.equal(engine.last('position'), 'position startpos moves e2e4');
 });
 
@@ -284,7 +295,7 @@ test('custom time controls are checked before a game starts', () => {
   assert.match(state.message, /minutes/);
   assert.equal(sans(state), 'e4');
   ctrl.newGame({ colour: 'random', time: 'custom', minutes: '0.5', increment: '3' });
-  assert.equal(state.player, 'b');
+  assert.equal(state.play.player, 'b');
   assert.equal(ctrl.headers().TimeControl, '30+3');
 });
 
@@ -298,10 +309,11 @@ test('the exported PGN carries the result, the clock and the end, and replays', 
   assert.match(pgn, /\[Result "0-1"\]/);
   assert.match(pgn, /\[TimeControl "60\+0"\]/);
   assert.match(pgn, /\[Termination "normal"\]/);
-  assert.match(pgn, /Qh4# 0-1\n$/);
-  const replay = new Chess();
-  replay.loadPgn(pgn);
-  assert.equal(replay.fen(), s.state.game.moves.at(-1).fen);
+  assert.match(pgn, /Qh4# \{\s*\[%clk 0:01:00\] \} 0-1\n$/);
+  const read = readGame(pgn);
+  assert.ok('game' in read, 'the export reads back');
+  assert.equal(mainline(read.game.root).at(-1).fen, line(s.state).at(-1).fen);
+  assert.match(pgn, /f3 \{ \[%clk 0:01:00\] \}/, 'each move with its clock');
 });
 
 // Plays moves given as UCI text, the engine answering with the next one.
@@ -326,67 +338,105 @@ test('looking back in a game: the clock and the engine go on, no move from the p
     ['prev', 3],
   ]) {
     ctrl.navigate(where);
-    assert.equal(state.ply, ply, where);
+    assert.equal(state.path.length, ply, where);
   }
   ctrl.goToPly(99);
-  assert.equal(state.ply, 4);
+  assert.equal(state.path.length, 4);
   ctrl.goToPly(2);
   assert.equal(ctrl.canMove(), false);
   ctrl.playMove('d2', 'd4');
-  assert.equal(state.game.moves.length, 4, 'no move from a past position');
+  assert.equal(line(state).length, 4, 'no move from a past position');
   ctrl.goToPly(4);
   ctrl.playMove('f1', 'b5');
   ctrl.goToPly(1);
-  assert.equal(state.job.kind, 'move', 'the engine thinks on while the player looks back');
+  assert.equal(state.ceval.job.kind, 'move', 'the engine thinks on while the player looks back');
   assert.equal(s.clock.running, 'b');
   engine.say('bestmove a7a6');
-  assert.equal(state.ply, 6, 'the engine move brings the view back');
+  assert.equal(state.path.length, 6, 'the engine move brings the view back');
 });
 
-test('in analysis a move from an earlier position asks before the rest goes', () => {
+test('in analysis a move from an earlier position adds a variation; promote, delete and undo act on the move on view', () => {
   const s = setUp();
-  playLine(s, 'e2e4 e7e5 g1f3 b8c6');
   const { ctrl, state, engine } = s;
-  ctrl.toggleAnalysis();
-  ctrl.goToPly(0);
+  ctrl.loadPgn('1. e4 e5 2. Nf3 Nc6 *');
   engine.boot();
   assert.equal(engine.last('position'), 'position startpos');
   // The game's own next move is a step forward.
   ctrl.playMove('e2', 'e4');
-  assert.equal(state.ply, 1);
-  assert.equal(state.replace, null);
+  assert.equal(state.path.length, 1);
   ctrl.playMove('c7', 'c5');
-  assert.deepEqual([state.replace.ply, state.replace.dropped, state.replace.move.san], [1, 3, 'c5']);
-  assert.equal(ctrl.canMove(), false, 'nothing else moves while the question is open');
-  ctrl.navigate('last');
-  assert.equal(state.ply, 1);
-  ctrl.confirmReplace(false);
-  assert.equal(sans(state), 'e4 e5 Nf3 Nc6');
+  assert.deepEqual(state.path, ['e2e4', 'c7c5']);
+  assert.equal(sans(state), 'e4 e5 Nf3 Nc6', 'the main line stays');
+  engine.boot();
+  assert.equal(engine.last('position'), 'position startpos moves e2e4 c7c5');
+  ctrl.typeMove('Nf3');
+  assert.deepEqual(state.path, ['e2e4', 'c7c5', 'g1f3']);
+  // ↑ and ↓ choose among the moves at the branch, → follows the line on view.
+  ctrl.goTo(['e2e4', 'c7c5']);
+  ctrl.navigate('down');
+  assert.deepEqual(state.path, ['e2e4', 'e7e5']);
+  ctrl.navigate('up');
+  ctrl.navigate('next');
+  assert.deepEqual(state.path, ['e2e4', 'c7c5', 'g1f3']);
+  ctrl.typeMove('Ke3');
+  assert.match(state.moveMessage.text, /Ke3/);
+  assert.deepEqual(state.path, ['e2e4', 'c7c5', 'g1f3'], 'an illegal typed move changes nothing');
+  ctrl.promote();
+  assert.equal(sans(state), 'e4 c5 Nf3');
+  ctrl.goTo(['e2e4', 'c7c5']);
+  ctrl.deleteMove();
+  assert.equal(sans(state), 'e4 e5 Nf3 Nc6', 'the deleted line goes with everything after it');
+  assert.deepEqual(state.path, ['e2e4']);
+  ctrl.undo();
+  assert.equal(sans(state), 'e4 c5 Nf3', 'undo puts it back where it was');
+  assert.deepEqual(state.path, ['e2e4', 'c7c5']);
+  assert.match(ctrl.exportPgn(), /1\. e4 c5 \( 1\.\.\. e5 2\. Nf3 Nc6 \) 2\. Nf3/);
+  // Comments and marks belong to the move on view.
+  ctrl.setComment('the Sicilian');
+  ctrl.setNag('!?');
+  assert.match(ctrl.exportPgn(), /c5 \$5 \{ the Sicilian \}/);
+});
+
+test('analysis during a game against the engine never rewrites the game', () => {
+  const s = setUp();
+  playLine(s, 'e2e4 e7e5');
+  const { ctrl, state, engine } = s;
+  ctrl.toggleAnalysis();
+  ctrl.goToPly(1);
   ctrl.playMove('c7', 'c5');
-  ctrl.confirmReplace(true);
-  assert.equal(sans(state), 'e4 c5');
-  assert.equal(state.ply, 2);
-  // At the end of a resigned game, a move drops the result.
-  const r = setUp();
-  playLine(r, 'e2e4 e7e5');
-  r.ctrl.resign();
-  r.ctrl.toggleAnalysis();
-  r.ctrl.playMove('g1', 'f3');
-  assert.equal(r.state.replace.dropped, 0);
-  r.ctrl.confirmReplace(true);
-  assert.equal(r.state.ending, null);
-  assert.equal(r.state.game.result, '*');
+  ctrl.promote();
+  assert.match(state.message, /game's own moves/);
+  ctrl.goToPly(2);
+  ctrl.playMove('d2', 'd4');
+  ctrl.goTo(['e2e4', 'e7e5']);
+  ctrl.deleteMove();
+  assert.match(state.message, /Take back/);
+  assert.equal(sans(state), 'e4 e5 d4', 'an analysis move past the game continues the line');
+  ctrl.toggleAnalysis();
+  engine.boot();
+  assert.deepEqual(state.path, ['e2e4', 'e7e5'], 'back to the game where it stands');
+  ctrl.playMove('g1', 'f3');
+  assert.equal(sans(state), 'e4 e5 Nf3', 'the game move goes first, the analysis move beside it');
+  assert.deepEqual(
+    mainline(state.game.root)[2].children.map((c) => c.san),
+    ['Nf3', 'd4'],
+  );
+  assert.deepEqual(
+    mainline(state.game.root)[1].children.map((c) => c.san),
+    ['e5', 'c5'],
+  );
+  assert.equal(state.ceval.job.kind, 'move');
 });
 
 // Answers the review's searches: scores[i] for position i, from the side
 // to move, as the engine writes them, each at depth 3.
 function answerReview(s, scores, best = () => 'a7a6') {
   const asked = [];
-  while (s.state.review && s.state.review.running) {
+  while (s.state.review.run) {
     if (!s.engine.ready) s.engine.boot();
     const go = s.engine.last('go');
     asked.push(s.engine.last('position'));
-    const i = s.state.review.next;
+    const i = s.state.review.run.next;
     // A mate ends the search at the depth that finds it.
     if (Math.abs(scores[i]) < 2147483647) s.engine.say(`info depth 1 score cp 0 nps 1 nodes 1 time 1 pv e2e4`);
     s.engine.say(`info depth ${Math.abs(scores[i]) < 2147483647 ? 3 : 1} score cp ${scores[i]} nps 1 nodes 1 time 1 pv e2e4`);
@@ -403,13 +453,13 @@ test('a review searches each position in turn and judges the moves', () => {
   assert.equal(ctrl.canReview(), false, 'not during a game');
   ctrl.toggleAnalysis();
   ctrl.review(100);
-  assert.equal(state.review.total, 6);
+  assert.equal(state.review.run.fens.length, 6);
   // Black to move after 3. Nf3: level; after 3... Qh4 White wins the queen.
   const asked = answerReview(s, [0, 0, 0, 0, 21600, -21600], (i) => ['e2e4', 'e7e5', 'g1f3', 'b8c6', 'f3h4', 'g7g6'][i]);
   assert.equal(asked[0], 'position startpos');
   assert.equal(asked[5], 'position startpos moves e2e4 e7e5 g1f3 d8h4 f3h4');
-  const r = state.review;
-  assert.equal(r.running, false);
+  assert.equal(state.review.run, null);
+  const r = ctrl.reviewOnView();
   assert.deepEqual(r.evals[4], { pawns: 9 });
   assert.deepEqual(
     r.judged.map((m) => m.judgement),
@@ -417,7 +467,10 @@ test('a review searches each position in turn and judges the moves', () => {
   );
   assert.equal(r.judged[3].best, 'Nc6');
   assert.equal(r.summary.b.blunder, 1);
-  assert.match(ctrl.exportPgn(), /Qh4\s+\$4 \{ \[%eval 9\.00\] \}/);
+  const pgn = ctrl.exportPgn();
+  assert.match(pgn, /Qh4 \$4 \{ \[%eval\s+9\.00\]\s+\[%clk 0:03:04\] \}/);
+  assert.match(pgn, /Nf3 \{ \[%eval 0\.00\] \[%clk 0:03:04\]\s+\[%best Nc6\] \}/, 'the preferred move before the blunder');
+  assert.equal(pgn.match(/%best/g).length, 1, 'and no other');
 });
 
 test('a review scores a mate by the depth it was found at, and a mated end without a search', () => {
@@ -430,9 +483,10 @@ test('a review scores a mate by the depth it was found at, and a mated end witho
   // Position 3: Black to move mates in one, first seen at depth 1.
   const positions = answerReview(s, [0, 0, 0, 2147483647]);
   assert.equal(positions.length, 4, 'the mated position is not searched');
-  assert.deepEqual(s.state.review.evals[3], { mate: -1 });
-  assert.deepEqual(s.state.review.evals[4], { mate: -1 });
-  assert.equal(s.state.review.judged[2].judgement, 'blunder', '2. g4 walks into mate');
+  const r = s.ctrl.reviewOnView();
+  assert.deepEqual(r.evals[3], { mate: -1 });
+  assert.deepEqual(r.evals[4], { mate: -1 });
+  assert.equal(r.judged[2].judgement, 'blunder', '2. g4 walks into mate');
 });
 
 test('Cancel ends the review with its worker; the analysis goes on', () => {
@@ -441,12 +495,13 @@ test('Cancel ends the review with its worker; the analysis goes on', () => {
   s.ctrl.toggleAnalysis();
   s.ctrl.review();
   s.engine.boot();
-  assert.equal(s.state.job.kind, 'review');
+  assert.equal(s.state.ceval.job.kind, 'review');
   const starts = s.engine.starts;
   s.engine.say('bestmove e2e4');
-  assert.equal(s.state.review.next, 1);
+  assert.equal(s.state.review.run.next, 1);
   s.ctrl.cancelReview();
-  assert.equal(s.state.review, null);
+  assert.equal(s.state.review.run, null);
+  assert.equal(s.ctrl.reviewOnView(), null, 'nothing of a cancelled review is kept');
   assert.equal(s.engine.starts, starts + 1);
   s.engine.boot();
   assert.equal(s.engine.last('go'), 'go');
@@ -461,22 +516,22 @@ test('a PGN loads into the record the page plays; a bad one leaves the game', ()
   assert.equal(state.pgnMessage.error, true);
   assert.equal(state.source, 'page');
   assert.equal(sans(state), 'e4 e5');
-  ctrl.loadPgn('[White "Ann"]\n[Black "Ben"]\n[Result "0-1"]\n\n1. d4 (1. c4) d5 2. c4 0-1\n\n[White "X"]\n\n1. e4 *\n');
-  assert.equal(state.pgnMessage, null);
+  ctrl.loadPgn('[White "Ann"]\n[Black "Ben"]\n[Result "0-1"]\n\n1. d4 (1. c4) d5 2. c4 0-1\n\n[White "X"]\n\n1. e4 *\n\n[White "Y"]\n\n1. e4 e5 2. Ke2 Ke7 3. Qh5 *\n');
+  assert.match(state.pgnMessage.text, /^2 games loaded, 1 skipped \(.*Game 3.*Qh5/);
   assert.equal(state.source, 'import');
   assert.equal(state.mode, 'analyse');
-  assert.equal(state.ply, 0);
+  assert.equal(state.path.length, 0);
   assert.equal(sans(state), 'd4 d5 c4');
   assert.equal(state.ending.result, '0-1');
   assert.match(state.loadNote, /first of the 2 games/);
-  assert.match(state.loadNote, /1 variation left out/);
+  assert.deepEqual(state.game.root.children.map((c) => c.san), ['d4', 'c4'], 'the variation is kept');
   assert.equal(ctrl.headers().White, 'Ann');
   assert.equal(ctrl.canReview(), true);
   ctrl.goToPly(2);
   ctrl.playFromHere({ colour: 'b', time: '5+0' });
   s.engine.boot();
-  assert.equal(state.source, 'page');
-  assert.equal(state.game.startFen, 'rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 2');
-  assert.equal(state.player, 'b');
-  assert.equal(state.job.kind, 'move');
+  assert.equal(state.source, 'setup');
+  assert.equal(state.game.root.fen, 'rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 2');
+  assert.equal(state.play.player, 'b');
+  assert.equal(state.ceval.job.kind, 'move');
 });
