@@ -61,11 +61,13 @@ const notices = [
   'Third-party software in tarvik-worker.js, tarvik.js, tarvik.wasm and the page (app.js, app.css)',
   '',
 ];
-for (const name of ['chessground', 'chess.js']) {
+for (const name of ['chessground', 'chessops', '@badrap/result', 'idb']) {
   const dir = path.join(here, 'node_modules', name);
   const pkg = JSON.parse(fs.readFileSync(path.join(dir, 'package.json'), 'utf8'));
+  const licence = ['LICENSE', 'LICENSE.txt', 'LICENSE.md'].map((f) => path.join(dir, f)).find((f) => fs.existsSync(f));
+  if (!licence) fail(`${name} has no licence file to copy into the notices`);
   notices.push('='.repeat(78), `${name} ${pkg.version} (${pkg.license}), bundled in app.js and app.css`, '='.repeat(78), '');
-  notices.push(fs.readFileSync(path.join(dir, 'LICENSE'), 'utf8').trim(), '');
+  notices.push(fs.readFileSync(licence, 'utf8').trim(), '');
 }
 const emscripten = [
   ['/usr/share/doc/emscripten/copyright', 'emscripten runtime, musl libc, LLVM libc++, libc++abi and compiler-rt'],
