@@ -1,5 +1,5 @@
 // Judging a reviewed game's moves from the engine's evaluations: winning chances, marks and each side's summary.
-import { MATE_SCORE, UNITS_PER_PAWN } from './uci.js';
+import { MATE_SCORE, UNITS_PER_PAWN } from './engine-facts.js';
 
 export const MARKS = { inaccuracy: '?!', mistake: '?', blunder: '??' };
 export const NAGS = { inaccuracy: 6, mistake: 2, blunder: 4 };
