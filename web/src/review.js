@@ -5,6 +5,7 @@ export const MARKS = { inaccuracy: '?!', mistake: '?', blunder: '??' };
 export const NAGS = { inaccuracy: 6, mistake: 2, blunder: 4 };
 
 // Losses of winning chance, in percentage points, from which a move earns each judgement.
+/** @type {[string, number][]} */
 const THRESHOLDS = [
   ['blunder', 30],
   ['mistake', 20],

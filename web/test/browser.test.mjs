@@ -5,6 +5,8 @@
 // checks what the page shows; any page error, console error or request for a
 // file that is not the page's own fails it.
 //   TARVIK_PAGE_DIR=../dist/web TARVIK_WEB_ARTEFACTS=../build/web-test node --test test/browser.test.mjs
+// @ts-nocheck: most of this file runs in the page (waitFor predicates, $eval
+// callbacks, the worker gate), where puppeteer types every element as Element.
 import assert from 'node:assert/strict';
 import { Chess } from 'chess.js';
 import fs from 'node:fs';
