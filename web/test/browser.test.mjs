@@ -31,9 +31,7 @@ import {
 } from './harness.mjs';
 
 // 1. The page served from 127.0.0.1, and the browser.
-/** @type {import('./harness.mjs').PageServer} */
 let server;
-/** @type {Awaited<ReturnType<typeof launchBrowser>>} */
 let chromium;
 
 before(async () => {
@@ -50,7 +48,6 @@ after(async () => {
 
 // A fresh page of the served page, or of url; any page error, console error
 // or request beyond the page fails the scenario when it closes.
-/** @param {Partial<Parameters<typeof freshPage>[1]>} [options] */
 const openPage = (options = {}) => freshPage(chromium.browser, { url: `${server.origin}/`, origin: server.origin, ...options });
 
 // Plays a move on the board as a person would: a click on each square or a
