@@ -155,9 +155,9 @@ wasm:
 
 # The play page (web/, its libraries pinned by web/package-lock.json) built
 # around tarvik-worker.js into dist/web/; test-web runs npm test in web/: the
-# page's logic and its controller under Node, then the scenarios in headless
-# chromium (Debian's, driven by puppeteer-core) from a server on 127.0.0.1 and
-# from file://, keeping screenshots in build/web-test/.
+# type check (tsc), the page's logic and its controller under Node, then the
+# scenarios in headless chromium (Debian's, driven by puppeteer-core) from a
+# server on 127.0.0.1 and from file://, keeping screenshots in build/web-test/.
 web: wasm
 	@tools/need_packages.sh npm
 	cd web && npm ci --no-audit --no-fund --loglevel=error

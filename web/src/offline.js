@@ -3,6 +3,18 @@
 // manifest link there as a blocked cross-origin request, so the page then
 // links and registers nothing and works as before. A refused registration
 // (a private window, a full disk) only means the page is not kept offline.
+/**
+ * What registerOffline reads of the page's global scope.
+ * @typedef {object} OfflineScope
+ * @property {{ protocol: string }} [location]
+ * @property {{ serviceWorker?: { register(url: string): Promise<unknown> } }} [navigator]
+ * @property {{ createElement(tag: string): any, head: { append(node: any): void } }} [document]
+ */
+
+/**
+ * @param {OfflineScope} [scope]
+ * @returns {Promise<unknown>} the registration, or null when there is none
+ */
 export function registerOffline(scope = globalThis) {
   const protocol = scope.location && scope.location.protocol;
   const workers = scope.navigator && scope.navigator.serviceWorker;

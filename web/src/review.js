@@ -1,11 +1,11 @@
 // Judging a reviewed game's moves from the engine's evaluations: winning chances, marks and each side's summary.
-import { MATE_SCORE, UNITS_PER_PAWN } from './uci.js';
+import { MATE_SCORE, UNITS_PER_PAWN } from './engine-facts.js';
 
 export const MARKS = { inaccuracy: '?!', mistake: '?', blunder: '??' };
 export const NAGS = { inaccuracy: 6, mistake: 2, blunder: 4 };
 
 // Losses of winning chance, in percentage points, from which a move earns each judgement.
-/** @type {Array<[string, number]>} */
+/** @type {[string, number][]} */
 const THRESHOLDS = [
   ['blunder', 30],
   ['mistake', 20],

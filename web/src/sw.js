@@ -5,7 +5,12 @@
 const CACHE = TARVIK_CACHE;
 const FILES = TARVIK_FILES;
 
-self.addEventListener('install', (event) => {
+// The dom library's types describe a page; what a service worker has besides:
+/** @typedef {Event & { waitUntil(promise: Promise<unknown>): void }} ExtendableEvent */
+/** @typedef {ExtendableEvent & { request: Request, respondWith(response: Promise<Response>): void }} FetchEvent */
+const worker = /** @type {typeof self & { skipWaiting(): Promise<void>, clients: { claim(): Promise<void> } }} */ (self);
+
+self.addEventListener('install', (/** @type {ExtendableEvent} */ event) => {
   // Each file is checked with the server rather than taken from the HTTP
   // cache, which may still hold the last release's; where the server can say
   // "not modified", the files the page has just loaded are not sent again.
@@ -14,20 +19,20 @@ self.addEventListener('install', (event) => {
     caches
       .open(CACHE)
       .then((cache) => cache.addAll(FILES.map((file) => new Request(file, { cache: 'no-cache' }))))
-      .then(() => self.skipWaiting()),
+      .then(() => worker.skipWaiting()),
   );
 });
 
-self.addEventListener('activate', (event) => {
+self.addEventListener('activate', (/** @type {ExtendableEvent} */ event) => {
   event.waitUntil(
     caches
       .keys()
       .then((names) => Promise.all(names.filter((name) => name !== CACHE).map((name) => caches.delete(name))))
-      .then(() => self.clients.claim()),
+      .then(() => worker.clients.claim()),
   );
 });
 
-self.addEventListener('fetch', (event) => {
+self.addEventListener('fetch', (/** @type {FetchEvent} */ event) => {
   const request = event.request;
   if (request.method !== 'GET' || new URL(request.url).origin !== self.location.origin) return;
   event.respondWith(

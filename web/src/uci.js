@@ -1,8 +1,9 @@
 // Reading the engine's output: its "info" lines and its scores. The engine
-// prints its scores unscaled, 2400 to a pawn, and a mate as the largest
-// score; the page shows pawns from the player's side.
-export const MATE_SCORE = 2147483647;
-export const UNITS_PER_PAWN = 2400;
+// prints its scores unscaled, UNITS_PER_PAWN to a pawn, and a mate as
+// MATE_SCORE; the page shows pawns from the player's side.
+import { MATE_SCORE, UNITS_PER_PAWN } from './engine-facts.js';
+
+export { MATE_SCORE, UNITS_PER_PAWN };
 
 // "info depth 6 score cp 192 nps 1473521 nodes 293107 time 198 pv b1c3" ->
 // { depth: 6, cp: 192, nps: 1473521, nodes: 293107, time: 198, pv: 'b1c3' }

@@ -1,137 +1,54 @@
 // The page in a real browser: Debian's chromium, headless, driven by
-// puppeteer-core, the page served from 127.0.0.1 by a server this test starts
-// and stops. Each scenario plays on a fresh page through the page's own
+// puppeteer-core, the page served from 127.0.0.1 (test/harness.mjs sets them
+// up). Each scenario plays on a fresh page through the page's own
 // controls (clicks and drags on the board, the buttons, keys and fields) and
 // checks what the page shows; any page error, console error or request for a
 // file that is not the page's own fails it.
 //   TARVIK_PAGE_DIR=../dist/web TARVIK_WEB_ARTEFACTS=../build/web-test node --test test/browser.test.mjs
+// @ts-nocheck: most of this file runs in the page (waitFor predicates, $eval
+// callbacks, the worker gate), where puppeteer types every element as Element.
 import assert from 'node:assert/strict';
 import { Chess } from 'chess.js';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
-import { fileURLToPath } from 'node:url';
-import puppeteer from 'puppeteer-core';
+import {
+  PAGE_DIR,
+  PHONE,
+  artefact,
+  clearArtefacts,
+  data,
+  freshPage,
+  launchBrowser,
+  loadPgn,
+  note,
+  shot,
+  squareAt,
+  startServer,
+  view,
+  waitFor,
+} from './harness.mjs';
 
-const here = path.dirname(fileURLToPath(import.meta.url));
-const pageDir = path.resolve(process.env.TARVIK_PAGE_DIR || path.join(here, '../../dist/web'));
-const artefacts = path.resolve(process.env.TARVIK_WEB_ARTEFACTS || path.join(here, '../../build/web-test'));
-const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
-const DESKTOP = { width: 1100, height: 850 };
-const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true };
-const data = (name) => fs.readFileSync(path.join(here, 'data', name), 'utf8');
-
-function note(text) {
-  console.log(`[web] ${text}`);
-}
-
-// 1. A static server on 127.0.0.1 that counts what it sends, and the browser.
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.txt': 'text/plain', '.json': 'application/json', '.webmanifest': 'application/manifest+json', '.png': 'image/png', '.svg': 'image/svg+xml' };
+// 1. The page served from 127.0.0.1, and the browser.
 let server;
-let origin;
-let browser;
-let profile;
-const served = [];
+let chromium;
 
 before(async () => {
-  assert.ok(fs.existsSync(path.join(pageDir, 'index.html')), `no page in ${pageDir}: make web first`);
-  fs.mkdirSync(artefacts, { recursive: true });
-  for (const old of fs.readdirSync(artefacts)) if (old.endsWith('.png')) fs.rmSync(path.join(artefacts, old));
-  server = http.createServer((req, res) => {
-    const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
-    const file = path.join(pageDir, name === '/' ? 'index.html' : name);
-    if (!file.startsWith(pageDir) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    const body = fs.readFileSync(file);
-    served.push({ name, bytes: body.length });
-    res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
-    res.end(body);
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
-  profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvik-chromium-'));
-  browser = await puppeteer.launch({
-    executablePath: CHROMIUM,
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      `--user-data-dir=${profile}`,
-    ],
-  });
+  assert.ok(fs.existsSync(path.join(PAGE_DIR, 'index.html')), `no page in ${PAGE_DIR}: make web first`);
+  clearArtefacts();
+  server = await startServer(PAGE_DIR);
+  chromium = await launchBrowser();
 });
 
 after(async () => {
-  if (browser) await browser.close();
-  if (server) server.close();
-  if (profile) fs.rmSync(profile, { recursive: true, force: true });
+  if (chromium) await chromium.close();
+  if (server) await server.stop();
 });
 
-// A fresh page in its own browser context (no cache, no service worker
-// shared with another scenario). problems collects what fails any scenario.
-async function openPage({ url = `${origin}/`, viewport = DESKTOP, setUp, wait = true } = {}) {
-  const context = await browser.createBrowserContext();
-  const page = await context.newPage();
-  await page.setViewport(viewport);
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
-  page.on('console', (m) => {
-    if (m.type() === 'error' && !page.expectErrors) problems.push(`console error: ${m.text()}`);
-  });
-  page.on('request', (r) => {
-    const u = r.url();
-    if (!(u.startsWith(origin) || u.startsWith('file:') || u.startsWith('blob:') || u.startsWith('data:'))) problems.push(`request to ${u}`);
-  });
-  if (setUp) await page.evaluateOnNewDocument(setUp);
-  const t0 = Date.now();
-  await page.goto(url);
-  if (wait) await waitFor(page, () => document.getElementById('status').textContent.startsWith('Your move'), 20000);
-  const close = async () => {
-    await context.close();
-    assert.deepEqual(problems, [], 'no page errors and no requests beyond the page');
-  };
-  return { page, readyMs: Date.now() - t0, close, problems };
-}
-
-async function waitFor(page, fn, timeout, ...args) {
-  await page.waitForFunction(fn, { timeout, polling: 50 }, ...args);
-}
-
-const view = (page) =>
-  page.evaluate(() => ({
-    fen: document.getElementById('board').dataset.fen,
-    ply: Number(document.getElementById('board').dataset.ply),
-    state: document.body.dataset.state,
-    status: document.getElementById('status').textContent,
-    message: document.getElementById('message').textContent,
-    pgn: document.getElementById('pgn').value,
-    pgnMessage: document.getElementById('pgn-message').textContent,
-    players: document.getElementById('players').textContent,
-    orientation: document.querySelector('.cg-wrap').classList.contains('orientation-black') ? 'b' : 'w',
-    infoRows: document.getElementById('info-body').children.length,
-    moves: [...document.querySelectorAll('#moves [data-ply]')].map((e) => e.firstChild.textContent),
-  }));
-
-// The centre of a square on the screen, for either orientation.
-async function squareAt(page, square, orientation) {
-  const box = await (await page.$('cg-board')).boundingBox();
-  const file = square.charCodeAt(0) - 97;
-  const rank = Number(square[1]) - 1;
-  const size = box.width / 8;
-  const col = orientation === 'w' ? file : 7 - file;
-  const row = orientation === 'w' ? 7 - rank : rank;
-  return { x: box.x + (col + 0.5) * size, y: box.y + (row + 0.5) * size };
-}
+// A fresh page of the served page, or of url; any page error, console error
+// or request beyond the page fails the scenario when it closes.
+const openPage = (options = {}) => freshPage(chromium.browser, { url: `${server.origin}/`, origin: server.origin, ...options });
 
 // Plays a move on the board as a person would: a click on each square or a
 // drag; a promotion is chosen in the page's dialog. With settle, waits for
@@ -210,15 +127,6 @@ function replayTo(pgn, ply) {
   return chess.fen();
 }
 
-async function loadPgn(page, text) {
-  await page.$eval('#pgn-input', (e, v) => (e.value = v), text);
-  await page.click('#load-pgn');
-}
-
-async function shot(page, name, fullPage = false) {
-  await page.screenshot({ path: path.join(artefacts, name), fullPage });
-}
-
 // 2. Whole games with random legal moves for the player.
 async function playGame(page, { colour, time, minutes, increment, label, screenshot }) {
   await newGame(page, { colour, time, minutes, increment });
@@ -250,7 +158,7 @@ async function playGame(page, { colour, time, minutes, increment, label, screens
       await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => r())));
       slowest = Math.max(slowest, Date.now() - t);
     }
-    if (screenshot && plies >= 10 && !fs.existsSync(path.join(artefacts, screenshot))) await shot(page, screenshot);
+    if (screenshot && plies >= 10 && !fs.existsSync(artefact(screenshot))) await shot(page, screenshot);
   }
   const end = await view(page);
   assert.equal(end.state, 'over', `${label}: the game ended`);
@@ -263,19 +171,19 @@ async function playGame(page, { colour, time, minutes, increment, label, screens
   replay.loadPgn(end.pgn);
   assert.equal(replay.fen(), end.fen, `${label}: the PGN replays to the board`);
   assert.ok(slowest < 1000, `${label}: the page answered within ${slowest} ms while the engine thought`);
-  if (!fs.existsSync(path.join(artefacts, 'game-end.png'))) await shot(page, 'game-end.png');
+  if (!fs.existsSync(artefact('game-end.png'))) await shot(page, 'game-end.png');
   note(`${label}: ${end.status} after ${replay.history().length} plies; page answered within ${slowest} ms while the engine thought`);
 }
 
 test('whole games through the page: a result, a PGN that replays, no illegal move', async () => {
-  served.length = 0;
+  server.served.length = 0;
   const { page, readyMs, close } = await openPage();
-  const files = [...new Set(served.map((s) => s.name))];
-  const bytes = served.reduce((sum, s) => sum + s.bytes, 0);
+  const files = [...new Set(server.served.map((s) => s.name))];
+  const bytes = server.served.reduce((sum, s) => sum + s.bytes, 0);
   note(`served page: ${bytes} bytes (${files.join(', ')}); board took a move ${readyMs} ms after opening`);
   await playGame(page, { colour: 'w', time: '1+0', label: 'game 1 (White, 1+0)', screenshot: 'mid-game.png' });
   await playGame(page, { colour: 'b', time: 'custom', minutes: 1, increment: 1, label: 'game 2 (Black, 1+1)', screenshot: 'mid-game.png' });
-  assert.ok(fs.existsSync(path.join(artefacts, 'mid-game.png')), 'a screenshot of a game in progress was kept');
+  assert.ok(fs.existsSync(artefact('mid-game.png')), 'a screenshot of a game in progress was kept');
   await close();
 });
 
@@ -290,7 +198,7 @@ test('the page files total at most 350 KB', () => {
       else if (!['tarvik-worker.js', 'THIRD_PARTY_NOTICES.txt'].includes(f.name)) total += fs.statSync(p).size;
     }
   };
-  walk(pageDir);
+  walk(PAGE_DIR);
   note(`page files: ${total} bytes`);
   assert.ok(total <= 350 * 1024, `${total} bytes`);
 });
@@ -671,9 +579,9 @@ function workerGate() {
 }
 
 test('an engine that cannot start, dies mid-search or answers an illegal move', async () => {
-  const { page, close } = await openPage({ setUp: workerGate, wait: false });
+  const { page, close, allowConsoleErrors } = await openPage({ setUp: workerGate, wait: false });
   // The page reports the illegal reply on the console as an error.
-  page.expectErrors = true;
+  allowConsoleErrors();
   await page.waitForSelector('#engine-error:not([hidden])', { timeout: 5000 });
   assert.match(await page.$eval('#engine-error-text', (e) => e.textContent), /engine is not running/);
   await playMove(page, uci('e2e4'), false);
@@ -708,7 +616,7 @@ test('an engine that cannot start, dies mid-search or answers an illegal move', 
 });
 
 test('opened straight from the folder (file://)', async () => {
-  const { page, readyMs, close } = await openPage({ url: `file://${path.join(pageDir, 'index.html')}` });
+  const { page, readyMs, close } = await openPage({ url: `file://${path.join(PAGE_DIR, 'index.html')}` });
   await playMove(page, uci('g1f3'), false);
   assert.ok(await awaitTurn(page, 'w', 30000), 'from file:// the engine answers');
   note(`file:// page: board took a move ${readyMs} ms after opening`);

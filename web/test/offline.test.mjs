@@ -3,26 +3,16 @@
 //   node --test test/offline.test.mjs
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import test from 'node:test';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
 import { Chess } from 'chess.js';
-import puppeteer from 'puppeteer-core';
 import { registerOffline } from '../src/offline.js';
+import { PAGE_DIR, launchBrowser, squareAt, startServer, waitFor, watchPage } from './harness.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const PAGE_DIR = path.resolve(process.env.TARVIK_PAGE_DIR || path.join(here, '../../dist/web'));
-const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
-const TYPES = {
-  '.html': 'text/html',
-  '.js': 'text/javascript',
-  '.css': 'text/css',
-  '.webmanifest': 'application/manifest+json',
-  '.png': 'image/png',
-};
 
 test('package.json carries the version CMakeLists.txt declares', () => {
   const cmake = fs.readFileSync(path.join(here, '../../CMakeLists.txt'), 'utf8');
@@ -82,28 +72,6 @@ function readPng(bytes) {
   return { width, height };
 }
 
-// A server for a copy of the page, which the test can stop, change and start again.
-function pageServer(dir) {
-  const server = http.createServer((req, res) => {
-    const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
-    const file = path.join(dir, name === '/' ? 'index.html' : name);
-    if (!file.startsWith(dir) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
-    res.end(fs.readFileSync(file));
-  });
-  return {
-    start: (port = 0) => new Promise((resolve) => server.listen(port, '127.0.0.1', () => resolve(server.address().port))),
-    stop: () => {
-      server.closeAllConnections();
-      return new Promise((resolve) => server.close(resolve));
-    },
-  };
-}
-
 async function get(url) {
   const res = await fetch(url);
   assert.equal(res.status, 200, url);
@@ -112,40 +80,23 @@ async function get(url) {
 
 test('served over http the page installs, opens with no network and takes a new release; from file:// it only plays', async (t) => {
   assert.ok(fs.existsSync(path.join(PAGE_DIR, 'sw.js')), `no built page in ${PAGE_DIR} (make web, or set TARVIK_PAGE_DIR)`);
+  // A copy of the page, which the test can change, served by a server it can
+  // stop and start again.
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvik-offline-'));
   fs.cpSync(PAGE_DIR, dir, { recursive: true });
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tarvik-chromium-'));
-  const server = pageServer(dir);
-  const port = await server.start();
-  const origin = `http://127.0.0.1:${port}`;
-  const browser = await puppeteer.launch({
-    executablePath: CHROMIUM,
-    headless: true,
-    args: [
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      `--user-data-dir=${profile}`,
-    ],
-  });
+  const server = await startServer(dir);
+  const origin = server.origin;
+  const chromium = await launchBrowser();
+  const browser = chromium.browser;
   t.after(async () => {
-    await browser.close();
-    await server.stop().catch(() => {});
+    await chromium.close();
+    await server.stop();
     fs.rmSync(dir, { recursive: true, force: true });
-    fs.rmSync(profile, { recursive: true, force: true });
   });
+  // One page, reloaded from step to step, keeps its service worker and cache.
   const page = await browser.newPage();
-  const errors = [];
-  const watch = (p) => {
-    p.on('pageerror', (e) => errors.push(e.message));
-    p.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
-  };
-  watch(page);
-  const wait = (fn, ...args) => page.waitForFunction(fn, { timeout: 30000, polling: 100 }, ...args);
+  const { problems: errors } = watchPage(page);
+  const wait = (fn, ...args) => waitFor(page, fn, 30000, ...args);
   const cacheNames = () => page.evaluate(() => caches.keys());
 
   // 1. The manifest, linked from the page, and its icons.
@@ -183,14 +134,14 @@ test('served over http the page installs, opens with no network and takes a new 
   await wait(() => document.body.dataset.state === 'playing');
   t.diagnostic(`offline: the board took a move ${Date.now() - reloaded} ms after the reload`);
   const start = new Chess();
-  assert.equal(await page.$eval('#board', (b) => b.dataset.fen), start.fen());
-  const box = await (await page.$('cg-board')).boundingBox();
-  const centre = (file, rank) => [box.x + (file + 0.5) * (box.width / 8), box.y + (7.5 - rank) * (box.height / 8)];
-  await page.mouse.click(...centre(4, 1));
-  await page.mouse.click(...centre(4, 3));
+  assert.equal(await page.$eval('#board', (b) => /** @type {HTMLElement} */ (b).dataset.fen), start.fen());
+  for (const square of ['e2', 'e4']) {
+    const { x, y } = await squareAt(page, square, 'w');
+    await page.mouse.click(x, y);
+  }
   await wait(() => document.getElementById('board').dataset.fen.split(' ')[5] === '2' && document.body.dataset.state === 'playing');
   start.move('e4');
-  const answered = await page.$eval('#board', (b) => b.dataset.fen);
+  const answered = await page.$eval('#board', (b) => /** @type {HTMLElement} */ (b).dataset.fen);
   assert.ok(
     start.moves({ verbose: true }).some((m) => m.after === answered),
     `the engine's answer to e4 is a legal move: ${answered}`,
@@ -201,7 +152,7 @@ test('served over http the page installs, opens with no network and takes a new 
   fs.writeFileSync(swFile, fs.readFileSync(swFile, 'utf8').replaceAll(first, `${first}-next`));
   const indexFile = path.join(dir, 'index.html');
   fs.writeFileSync(indexFile, fs.readFileSync(indexFile, 'utf8').replace('<title>', '<title>next '));
-  await server.start(port);
+  await server.restart();
   await page.reload();
   await wait((name) => caches.keys().then((names) => names.length === 1 && names[0] === name), `${first}-next`);
   await page.reload();
@@ -210,9 +161,9 @@ test('served over http the page installs, opens with no network and takes a new 
 
   // 5. From file:// the page links and registers nothing, and says nothing of it.
   const local = await browser.newPage();
-  watch(local);
+  watchPage(local, { problems: errors });
   await local.goto(`file://${path.join(PAGE_DIR, 'index.html')}`);
-  await local.waitForFunction(() => document.body.dataset.state === 'playing', { timeout: 30000, polling: 100 });
+  await waitFor(local, () => document.body.dataset.state === 'playing', 30000);
   assert.deepEqual(await local.evaluate(() => [!!document.querySelector('link[rel="manifest"]'), !!(navigator.serviceWorker && navigator.serviceWorker.controller)]), [false, false]);
   assert.deepEqual(errors, []);
 });

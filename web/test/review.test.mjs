@@ -4,6 +4,8 @@ import assert from 'node:assert/strict';
 import test from 'node:test';
 import { MARKS, NAGS, clipPawns, formatEval, judgeMoves, summarise, whiteEval, winChance } from '../src/review.js';
 
+/** @typedef {import('../src/types.js').Evaluation} Evaluation */
+
 const MATE = 2147483647;
 const close = (actual, expected, what, eps = 1e-9) => assert.ok(Math.abs(actual - expected) < eps, `${what}: ${actual} != ${expected}`);
 // The pawns from White's side at which White's winning chance is w percent.
@@ -71,11 +73,11 @@ function exactPawns(w) {
 }
 
 test('a lost 10, 20 or 30 points make an inaccuracy, a mistake or a blunder, for either mover', () => {
-  for (const [points, judgement, below] of [
+  for (const [points, judgement, below] of /** @type {[number, string, string | null][]} */ ([
     [10, 'inaccuracy', null],
     [20, 'mistake', 'inaccuracy'],
     [30, 'blunder', 'mistake'],
-  ]) {
+  ])) {
     const exact = exactPawns(50 - points);
     const under = pawnsFor(50 - points + 1e-6);
     for (const [pawns, expected] of [
@@ -127,7 +129,7 @@ test('each move is judged from its own mover, with the preferred move of the pos
 });
 
 test('mates: walking into one is a blunder, a side already mated blunders nothing new', () => {
-  for (const [what, evals, startTurn, expected] of [
+  for (const [what, evals, startTurn, expected] of /** @type {[string, Evaluation[], string, string | null][]} */ ([
     ['White walks into a mate from a won position', [{ pawns: 3 }, { mate: -2 }], 'w', 'blunder'],
     // The curve alone gives about 2.5 points from -10 pawns to a mate.
     ['White walks into a mate from a lost position', [{ pawns: -10 }, { mate: -3 }], 'w', 'blunder'],
@@ -138,7 +140,7 @@ test('mates: walking into one is a blunder, a side already mated blunders nothin
     ['White lets its mate go to an equal position', [{ mate: 2 }, { pawns: 0 }], 'w', 'blunder'],
     ['Black gives up its mate and walks into one', [{ mate: -2 }, { mate: 3 }], 'b', 'blunder'],
     ['White mates', [{ mate: 1 }, { mate: 1 }], 'w', null],
-  ]) {
+  ])) {
     const [move] = judgeMoves(evals, startTurn, ['Kh1']);
     assert.equal(move.judgement, expected, what);
   }
