@@ -116,7 +116,8 @@ export function readLine(ceval, line) {
   if (info) {
     if (!job || job.kind === 'review') return null;
     const best = info.pv && info.pv[0];
-    const row = { ...info, turn: turnOf(job.fen), san: best ? sanOf(job.fen, best) : '' };
+    /** @type {Line} */
+    const row = { ...(/** @type {Info} */ (info)), turn: turnOf(job.fen), san: best ? sanOf(job.fen, best) : '' };
     ceval.analysis.lines = [row, ...ceval.analysis.lines].slice(0, INFO_ROWS);
     return null;
   }

@@ -956,7 +956,8 @@ export function createController({
     await saver.flushed();
     const entry = await store.load(id);
     act(() => {
-      if (!entry || 'error' in entry) return storageFailed(entry ? entry.error : 'That game is no longer in the library.');
+      if (!entry) return storageFailed('That game is no longer in the library.');
+      if ('error' in entry) return storageFailed(entry.error);
       restoreGame(entry);
       if (store) store.setSession(entry.id);
     });
@@ -968,7 +969,8 @@ export function createController({
     await saver.flushed();
     const removed = await store.remove(id);
     act(() => {
-      if (!removed || 'error' in removed) return storageFailed(removed ? removed.error : 'The game could not be deleted.');
+      if (!removed) return storageFailed('The game could not be deleted.');
+      if ('error' in removed) return storageFailed(removed.error);
       undo = { kind: 'game', entry: removed };
       saved = null;
       state.gameId = null;

@@ -19,7 +19,7 @@ registerOffline();
 const $ = (id) => /** @type {HTMLElement} */ (document.getElementById(id));
 /** @param {string} id */
 const field = (id) => /** @type {HTMLInputElement} */ (document.getElementById(id));
-/** @param {string} id @param {() => void} fn */
+/** @param {string} id @param {(e: MouseEvent) => void} fn */
 const onClick = (id, fn) => $(id).addEventListener('click', fn);
 
 /** @type {(state: import('./controller.js').State) => void} */

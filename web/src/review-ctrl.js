@@ -159,11 +159,11 @@ export function reviewView(root) {
 /**
  * The judgements by ply, for the export's NAGs.
  * @param {ReviewView | null} view
- * @returns {Record<number, string>}
+ * @returns {Record<number, import('./review.js').Judgement>}
  */
 export function judgementsByPly(view) {
-  /** @type {Record<number, string>} */
+  /** @type {Record<number, import('./review.js').Judgement>} */
   const out = {};
-  if (view) for (const m of view.judged) if (m.judgement) out[m.ply] = m.judgement;
+  if (view) for (const m of view.judged) if (m.judgement) out[m.ply] = /** @type {import('./review.js').Judgement} */ (m.judgement);
   return out;
 }

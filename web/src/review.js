@@ -1,6 +1,13 @@
 // Judging a reviewed game's moves from the engine's evaluations: winning chances, marks and each side's summary.
 import { MATE_SCORE, UNITS_PER_PAWN } from './engine-facts.js';
 
+/** @typedef {'inaccuracy' | 'mistake' | 'blunder'} Judgement */
+/**
+ * A move of the main line as the review judged it: its mover, the winning
+ * chance it lost, its judgement, and the move preferred instead.
+ * @typedef {{ ply: number, color: 'w' | 'b', loss: number | null, judgement: string | null, best: string | null }} Judged
+ */
+
 export const MARKS = { inaccuracy: '?!', mistake: '?', blunder: '??' };
 export const NAGS = { inaccuracy: 6, mistake: 2, blunder: 4 };
 

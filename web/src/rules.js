@@ -5,12 +5,11 @@ import { chessgroundDests } from 'chessops/compat';
 import { InvalidFen, makeFen, parseFen } from 'chessops/fen';
 import { makeSan, makeSanAndPlay, parseSan } from 'chessops/san';
 import { charToRole, makeSquare, parseSquare, roleToChar } from 'chessops/util';
+import { MAX_COMMAND } from './engine-facts.js';
 
 /** The standard start position. */
 export const START_FEN = 'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1';
 
-/** The longest "position" command sent: the engine reads lines of at most 8191 characters. */
-export const MAX_COMMAND = 8000;
 
 /**
  * A move as the board and the engine name it; promotion is q, r, b or n.

@@ -224,6 +224,7 @@ test('analysis follows the board; Stop holds until the next move', () => {
 });
 
 test('flag fall, resignation and mate end the game with their result', () => {
+  /** @type {[string, (s: ReturnType<typeof setUp>) => void, string, string, string][]} */
   const cases = [
     ['flag', (s) => s.clock.fall('w'), '0-1', 'White lost on time', 'time forfeit'],
     ['resign', (s) => s.ctrl.resign(), '0-1', 'White resigns', 'normal'],
@@ -329,14 +330,14 @@ test('looking back in a game: the clock and the engine go on, no move from the p
   const s = setUp();
   playLine(s, 'e2e4 e7e5 g1f3 b8c6');
   const { ctrl, state, engine } = s;
-  for (const [where, ply] of [
+  for (const [where, ply] of /** @type {['first' | 'prev' | 'next' | 'last', number][]} */ ([
     ['first', 0],
     ['prev', 0],
     ['next', 1],
     ['last', 4],
     ['next', 4],
     ['prev', 3],
-  ]) {
+  ])) {
     ctrl.navigate(where);
     assert.equal(state.path.length, ply, where);
   }
@@ -430,6 +431,11 @@ test('analysis during a game against the engine never rewrites the game', () => 
 
 // Answers the review's searches: scores[i] for position i, from the side
 // to move, as the engine writes them, each at depth 3.
+/**
+ * @param {ReturnType<typeof setUp>} s
+ * @param {number[]} scores
+ * @param {(i: number) => string} [best]
+ */
 function answerReview(s, scores, best = () => 'a7a6') {
   const asked = [];
   while (s.state.review.run) {
