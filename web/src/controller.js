@@ -193,8 +193,13 @@ export function createController({
   let undo = null;
   /** @type {Store | null} */
   let store = null;
+  // Each write shows in the list: a new game, its length, its result.
   const saver = createSaver(
-    async (entry) => (store ? store.save(entry) : true),
+    async (entry) => {
+      const result = store ? await store.save(entry) : true;
+      if (result === true) refreshList();
+      return result;
+    },
     (message) => act(storageFailed, message),
   );
   // What was last handed to the saver, to save only what changed.
