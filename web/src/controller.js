@@ -698,6 +698,7 @@ export function createController({
       TimeControl: `${Math.round(tc.minutes * 60)}+${tc.increment}`,
     };
     openGame(record, fen && fen !== START_FEN ? 'setup' : 'page', newId());
+    saved = null;
     state.mode = 'play';
     state.play = { player, timeControl: tc, plies: 0, paused: false };
     state.orientation = player;
@@ -897,8 +898,10 @@ export function createController({
 
   function saveIfChanged() {
     if (!store || !state.gameId || state.library.status !== 'ready') return;
-    // A new game is stored from its first move.
-    if (!saved && state.source === 'page' && root().children.length === 0) return;
+    // A new game, from the start or a position set up, is stored from its
+    // first move: a shared position opened does not displace the game left
+    // open.
+    if (!saved && isEngineGame() && root().children.length === 0) return;
     const now = snapshot();
     if (saved && saved.game === now.game && samePath(saved.path, now.path) && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies) return;
     const first = !saved;
@@ -908,9 +911,10 @@ export function createController({
     store.setSession(state.gameId);
   }
 
-  // Saves the clocks as they stand, for a page that is being left.
+  // Saves the clocks of a stored game as they stand, for a page that is
+  // being left; a game not stored yet stays so.
   function saveNow() {
-    if (!store || !state.gameId || state.library.status !== 'ready') return;
+    if (!store || !state.gameId || !saved || state.library.status !== 'ready') return;
     saved = snapshot();
     saver.save(currentEntry());
   }
@@ -977,7 +981,6 @@ export function createController({
       if (!removed) return storageFailed('The game could not be deleted.');
       if ('error' in removed) return storageFailed(removed.error);
       undo = { kind: 'game', entry: removed };
-      saved = null;
       state.gameId = null;
       state.message = 'Game deleted. Undo brings it back.';
       newGame({ colour: state.play.player, time: `${state.play.timeControl.minutes}+${state.play.timeControl.increment}` });
