@@ -310,10 +310,14 @@ function makeStore(raw, storage) {
   return {
     save: (entry) =>
       run(['games', 'summaries'], 'readwrite', 'The game could not be saved', async (tx) => {
+        // A page being left gets no turn after this one: an entry that gives
+        // its creation is written without a read first, and the transaction
+        // is committed at once, not when the page next waits.
         /** @type {Summary | undefined} */
-        const old = await tx.objectStore('summaries').get(entry.id);
+        const old = entry.created === undefined ? await tx.objectStore('summaries').get(entry.id) : undefined;
         const now = Date.now();
         putEntry(tx, { ...entry, created: entry.created ?? old?.created ?? now, updated: now });
+        tx.commit();
         return /** @type {const} */ (true);
       }),
 
