@@ -193,6 +193,11 @@ export function createController({
   let undo = null;
   /** @type {Store | null} */
   let store = null;
+  // Settles once the library has opened or failed to: games read before
+  // then are stored when it is open.
+  /** @type {() => void} */
+  let libraryOpened = () => {};
+  const opening = new Promise((resolve) => (libraryOpened = () => resolve(undefined)));
   // Each write shows in the list: a new game, its length, its result.
   const saver = createSaver(
     async (entry) => {
@@ -769,10 +774,9 @@ export function createController({
     state.pgnMessage = { text: `${parts.join(', ')}.`, error: bad.length > 0 };
     state.loadNote = good.length > 1 ? `the first of the ${good.length} games in the text` : '';
     saved = snapshot();
-    if (store) {
-      const library = store;
-      library.addMany(entries).then((result) => act(imported, result, good.length, bad, entries[0].id, entries[0].game));
-    }
+    opening.then(() => {
+      if (store) store.addMany(entries).then((result) => act(imported, result, good.length, bad, entries[0].id, entries[0].game));
+    });
   }
 
   /**
@@ -1001,20 +1005,26 @@ export function createController({
   }
 
   async function startLibrary() {
-    if (!openStore) {
-      state.library = { ...state.library, status: 'off' };
-      return;
+    try {
+      if (!openStore) {
+        state.library = { ...state.library, status: 'off' };
+        return;
+      }
+      const opened = await openStore();
+      if ('error' in opened) return act(storageFailed, opened.error);
+      store = opened;
+      const last = await store.session();
+      const entry = typeof last === 'string' ? await store.load(last) : null;
+      act(() => {
+        state.library = { ...state.library, status: 'ready' };
+        // A game begun or loaded while the library opened stays on view.
+        const untouched = state.source === 'page' && root().children.length === 0;
+        if (entry && !('error' in entry) && untouched) restoreGame(entry);
+      });
+      refreshList();
+    } finally {
+      libraryOpened();
     }
-    const opened = await openStore();
-    if ('error' in opened) return act(storageFailed, opened.error);
-    store = opened;
-    const last = await store.session();
-    const entry = typeof last === 'string' ? await store.load(last) : null;
-    act(() => {
-      state.library = { ...state.library, status: 'ready' };
-      if (entry && !('error' in entry)) restoreGame(entry);
-    });
-    refreshList();
   }
 
   // The review read from the tree, once per tree.
