@@ -4,6 +4,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import { after, before } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
 
@@ -88,6 +89,29 @@ export async function startServer(dir) {
 }
 
 // 2. The browser.
+
+/**
+ * The served page and chromium for a file of browser tests: started before
+ * its tests, stopped after them.
+ * @returns {{ server: PageServer, browser: Browser }} filled in when the tests start
+ */
+export function pageAndBrowser() {
+  const run = /** @type {{ server: PageServer, browser: Browser }} */ ({});
+  /** @type {{ browser: Browser, close: () => Promise<void> } | null} */
+  let chromium = null;
+  before(async () => {
+    assert.ok(fs.existsSync(path.join(PAGE_DIR, 'index.html')), `no page in ${PAGE_DIR}: make web first`);
+    fs.mkdirSync(ARTEFACTS, { recursive: true });
+    run.server = await startServer(PAGE_DIR);
+    chromium = await launchBrowser();
+    run.browser = chromium.browser;
+  });
+  after(async () => {
+    if (chromium) await chromium.close();
+    if (run.server) await run.server.stop();
+  });
+  return run;
+}
 
 /**
  * Debian's chromium, headless, in a profile of its own that close removes.
