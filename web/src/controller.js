@@ -126,6 +126,12 @@ function pgnDate(date) {
   return `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`;
 }
 
+// Game keys for a controller given none: unique within the page.
+function counter() {
+  let n = 0;
+  return () => `${Date.now().toString(36)}-${(n++).toString(36)}`;
+}
+
 /**
  * @param {string} fen
  * @returns {GameRecord}
@@ -163,7 +169,7 @@ export function createController({
   store: openStore,
   random = Math.random,
   today = () => new Date(),
-  newId = () => `${Date.now().toString(36)}-${Math.floor(random() * 1e9).toString(36)}`,
+  newId = counter(),
   later = (fn) => setTimeout(fn, 0),
 }) {
   /** @type {State} */
@@ -194,7 +200,12 @@ export function createController({
   /** @type {Store | null} */
   let store = null;
   const saver = createSaver(
-    async (entry) => (store ? store.save(entry) : true),
+    async (entry) => {
+      if (!store) return true;
+      const done = await store.save(entry);
+      if (done === true) refreshList();
+      return done;
+    },
     (message) => act(storageFailed, message),
   );
   // What was last handed to the saver, to save only what changed.
@@ -865,7 +876,6 @@ export function createController({
 
   /** @returns {Entry} */
   function currentEntry() {
-    const now = Date.now();
     return {
       id: /** @type {string} */ (state.gameId),
       source: state.source,
@@ -881,8 +891,7 @@ export function createController({
         ending: state.ending,
         orientation: state.orientation,
       },
-      created: now,
-      updated: now,
+      updated: Date.now(),
     };
   }
 
