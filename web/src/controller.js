@@ -725,12 +725,22 @@ export function createController({
     openGame(game, 'import', id);
     state.mode = 'analyse';
     state.orientation = 'w';
-    const line = mainline(game.root);
-    state.play = { ...state.play, plies: line.length - 1, paused: false };
+    state.play = { ...state.play, plies: mainline(game.root).length - 1, paused: false };
+    state.ending = recordedEnding(game);
+  }
+
+  /**
+   * How a loaded game ended: by the rules at the end of its main line, or as
+   * its Result says.
+   * @param {GameRecord} game
+   * @returns {Ending | null}
+   */
+  function recordedEnding(game) {
     const result = game.headers.Result || '*';
-    state.ending =
-      ending(line.map((n) => n.fen)) ||
-      (result !== '*' ? { result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null);
+    return (
+      ending(mainline(game.root).map((n) => n.fen)) ||
+      (result !== '*' ? { result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null)
+    );
   }
 
   // A PGN text: every game of it goes to the library and the first opens;
@@ -865,6 +875,8 @@ export function createController({
     const headers = { ...state.game.headers };
     for (const [k, v] of Object.entries(changes)) if (typeof v === 'string') headers[k] = v.trim();
     state.game = { ...state.game, headers };
+    // A loaded game's result is what its record says.
+    if (!isEngineGame() && changes.Result !== undefined) state.ending = recordedEnding(state.game);
   }
 
   // 6. The library.

@@ -386,6 +386,9 @@ test('a PGN loads into the record the page plays; a bad one leaves the game', ()
   assert.match(state.loadNote, /first of the 2 games/);
   assert.deepEqual(state.game.root.children.map((c) => c.san), ['d4', 'c4'], 'the variation is kept');
   assert.equal(ctrl.headers().White, 'Ann');
+  ctrl.editHeaders({ White: ' Anna ', Result: '1/2-1/2' });
+  assert.match(ctrl.exportPgn(), /\[White "Anna"\][^]*\[Result "1\/2-1\/2"\][^]*c4 1\/2-1\/2\n$/);
+  assert.equal(state.ending.result, '1/2-1/2');
   assert.equal(ctrl.canReview(), true);
   ctrl.goToPly(2);
   ctrl.playFromHere({ colour: 'b', time: '5+0' });
