@@ -460,6 +460,13 @@ test('loading games: main line, FEN start, comments, variations, several games',
     await page.keyboard.press('End');
     assert.equal((await view(page)).fen, replayTo(text.split(/\n\n(?=\[)/)[0], want.plies), `${what}: the last position`);
   }
+  // A bad game among good ones is skipped and named; the good ones load.
+  await loadPgn(page, '[White "Six"]\n\n1. e4 *\n\n[White "Seven"]\n\n1. e4 e5 2. Ke3 *\n\n[White "Eight"]\n\n1. d4 *\n');
+  const mixed = await view(page);
+  assert.match(mixed.pgnMessage, /^2 games loaded, 1 skipped \(Game 2: .*Ke3.*\)\.$/);
+  assert.equal(await page.$eval('#pgn-message', (e) => e.className), 'error');
+  assert.deepEqual([mixed.players.startsWith('Six'), mixed.moves], [true, ['e4']], 'the first good game opens');
+  await libraryHolds(page, stored + 2);
   // Play from here: a game against the engine from the position on view.
   await loadPgn(page, IMPORTS[0][1]);
   await page.keyboard.press('ArrowRight');
