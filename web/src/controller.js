@@ -672,6 +672,8 @@ export function createController({
     endSearch(state.ceval, engine);
     state.game = game;
     state.gameId = id;
+    // Nothing of this game has gone to the library yet.
+    saved = null;
     state.source = source;
     state.path = [];
     state.review = initialReview();
@@ -911,10 +913,15 @@ export function createController({
     return { game: state.game, path: state.path, ending: state.ending, mode: state.mode, plies: state.play.plies };
   }
 
+  // Whether the open game goes to the library: a new game from its first
+  // move, so that a page opened and left stores nothing.
+  function worthSaving() {
+    if (!store || !state.gameId || state.library.status !== 'ready') return false;
+    return !!saved || state.source !== 'page' || root().children.length > 0;
+  }
+
   function saveIfChanged() {
-    if (!store || !state.gameId || state.library.status !== 'ready') return;
-    // A new game is stored from its first move.
-    if (!saved && state.source === 'page' && root().children.length === 0) return;
+    if (!worthSaving()) return;
     const now = snapshot();
     if (saved && saved.game === now.game && samePath(saved.path, now.path) && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies) return;
     const first = !saved;
@@ -926,7 +933,7 @@ export function createController({
 
   // Saves the clocks as they stand, for a page that is being left.
   function saveNow() {
-    if (!store || !state.gameId || state.library.status !== 'ready') return;
+    if (!worthSaving()) return;
     saved = snapshot();
     saver.save(currentEntry());
   }
