@@ -156,36 +156,3 @@ export function answerReview(s, scores, best = () => 'a7a6') {
   }
   return asked;
 }
-
-
-/** @param {IDBRequest} request */
-const settled = (request) =>
-  new Promise((resolve, reject) => {
-    request.onsuccess = () => resolve(request.result);
-    request.onerror = () => reject(request.error);
-  });
-
-/**
- * Writes a library fixture's stores and records with IndexedDB itself, as
- * the release that made it would have.
- * @param {IDBFactory} factory
- * @param {{ version: number, stores: Record<string, { keyPath: string, indexes: Record<string, string>, records: object[] }> }} fixture
- */
-export async function writeRaw(factory, { version, stores }) {
-  const request = factory.open('tarvik', version);
-  const blocked = new Promise((resolve, reject) => (request.onblocked = () => reject(new Error('blocked by an open connection'))));
-  request.onupgradeneeded = () => {
-    for (const [name, { keyPath, indexes }] of Object.entries(stores)) {
-      const store = request.result.createObjectStore(name, { keyPath });
-      for (const [index, path] of Object.entries(indexes)) store.createIndex(index, path);
-    }
-  };
-  const db = /** @type {IDBDatabase} */ (await Promise.race([settled(request), blocked]));
-  const tx = db.transaction(Object.keys(stores), 'readwrite');
-  for (const [name, { records }] of Object.entries(stores)) for (const record of records) tx.objectStore(name).put(record);
-  await new Promise((resolve, reject) => {
-    tx.oncomplete = resolve;
-    tx.onabort = () => reject(tx.error);
-  });
-  db.close();
-}

@@ -7,7 +7,8 @@ import assert from 'node:assert/strict';
 import test from 'node:test';
 import { openStore } from '../src/store.js';
 import { readFileSync } from 'node:fs';
-import { answerReview, line, playLine, sans, setUp, writeRaw } from './fakes.mjs';
+import { answerReview, line, playLine, sans, setUp } from './fakes.mjs';
+import { writeRaw } from './raw-idb.mjs';
 
 /** A page opened on the library in factory, as after a reload. @param {IDBFactory} factory */
 async function reopen(factory, settings = undefined) {

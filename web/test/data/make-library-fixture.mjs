@@ -6,8 +6,9 @@
 //   node test/data/make-library-fixture.mjs
 import 'fake-indexeddb/auto';
 import fs from 'node:fs';
-import { DB_NAME, FORMAT, openStore } from '../../src/store.js';
+import { FORMAT, openStore } from '../../src/store.js';
 import { answerReview, playLine, setUp } from '../fakes.mjs';
+import { readRaw } from '../raw-idb.mjs';
 
 const factory = new IDBFactory();
 let clockTime = Date.UTC(2025, 2, 14, 12);
@@ -71,23 +72,8 @@ setup.ctrl.saveNow();
 await settle(setup);
 Date.now = realNow;
 
-/** @param {IDBRequest} request */
-const settled = (request) =>
-  new Promise((resolve, reject) => {
-    request.onsuccess = () => resolve(request.result);
-    request.onerror = () => reject(request.error);
-  });
-const db = /** @type {IDBDatabase} */ (await settled(factory.open(DB_NAME)));
-/** @type {Record<string, object>} */
-const stores = {};
-for (const name of db.objectStoreNames) {
-  const store = db.transaction(name).objectStore(name);
-  const indexes = Object.fromEntries([...store.indexNames].map((index) => [index, store.index(index).keyPath]));
-  const records = /** @type {any[]} */ (await settled(store.getAll()));
-  if (name !== 'meta') records.sort((a, b) => a.created - b.created);
-  stores[name] = { keyPath: store.keyPath, indexes, records };
-}
-db.close();
+const { version, stores } = await readRaw(factory);
+for (const [name, store] of Object.entries(stores)) if (name !== 'meta') store.records.sort((x, y) => x.created - y.created);
 const out = new URL(`library-v${FORMAT}.json`, import.meta.url);
-fs.writeFileSync(out, JSON.stringify({ version: db.version, stores }, null, 1) + '\n');
+fs.writeFileSync(out, JSON.stringify({ version, stores }, null, 1) + '\n');
 console.log(`wrote ${out.pathname}`);
