@@ -126,6 +126,12 @@ function pgnDate(date) {
   return `${date.getFullYear()}.${String(date.getMonth() + 1).padStart(2, '0')}.${String(date.getDate()).padStart(2, '0')}`;
 }
 
+// Game keys for a controller given none: unique within the page.
+function counter() {
+  let n = 0;
+  return () => `${Date.now().toString(36)}-${(n++).toString(36)}`;
+}
+
 /**
  * @param {string} fen
  * @returns {GameRecord}
@@ -163,7 +169,7 @@ export function createController({
   store: openStore,
   random = Math.random,
   today = () => new Date(),
-  newId = () => `${Date.now().toString(36)}-${Math.floor(random() * 1e9).toString(36)}`,
+  newId = counter(),
   later = (fn) => setTimeout(fn, 0),
 }) {
   /** @type {State} */
@@ -201,9 +207,10 @@ export function createController({
   // Each write shows in the list: a new game, its length, its result.
   const saver = createSaver(
     async (entry) => {
-      const result = store ? await store.save(entry) : true;
-      if (result === true) refreshList();
-      return result;
+      if (!store) return true;
+      const done = await store.save(entry);
+      if (done === true) refreshList();
+      return done;
     },
     (message) => act(storageFailed, message),
   );
@@ -671,6 +678,8 @@ export function createController({
     endSearch(state.ceval, engine);
     state.game = game;
     state.gameId = id;
+    // Nothing of this game has gone to the library yet.
+    saved = null;
     state.source = source;
     state.path = [];
     state.review = initialReview();
@@ -703,7 +712,6 @@ export function createController({
       TimeControl: `${Math.round(tc.minutes * 60)}+${tc.increment}`,
     };
     openGame(record, fen && fen !== START_FEN ? 'setup' : 'page', newId());
-    saved = null;
     state.mode = 'play';
     state.play = { player, timeControl: tc, plies: 0, paused: false };
     state.orientation = player;
@@ -725,12 +733,22 @@ export function createController({
     openGame(game, 'import', id);
     state.mode = 'analyse';
     state.orientation = 'w';
-    const line = mainline(game.root);
-    state.play = { ...state.play, plies: line.length - 1, paused: false };
+    state.play = { ...state.play, plies: mainline(game.root).length - 1, paused: false };
+    state.ending = recordedEnding(game);
+  }
+
+  /**
+   * How a loaded game ended: by the rules at the end of its main line, or as
+   * its Result says.
+   * @param {GameRecord} game
+   * @returns {Ending | null}
+   */
+  function recordedEnding(game) {
     const result = game.headers.Result || '*';
-    state.ending =
-      ending(line.map((n) => n.fen)) ||
-      (result !== '*' ? { result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null);
+    return (
+      ending(mainline(game.root).map((n) => n.fen)) ||
+      (result !== '*' ? { result, reason: 'Result as recorded', termination: game.headers.Termination || 'normal' } : null)
+    );
   }
 
   // A PGN text: every game of it goes to the library and the first opens;
@@ -864,6 +882,8 @@ export function createController({
     const headers = { ...state.game.headers };
     for (const [k, v] of Object.entries(changes)) if (typeof v === 'string') headers[k] = v.trim();
     state.game = { ...state.game, headers };
+    // A loaded game's result is what its record says.
+    if (!isEngineGame() && changes.Result !== undefined) state.ending = recordedEnding(state.game);
   }
 
   // 6. The library.
@@ -875,7 +895,6 @@ export function createController({
 
   /** @returns {Entry} */
   function currentEntry() {
-    const now = Date.now();
     return {
       id: /** @type {string} */ (state.gameId),
       source: state.source,
@@ -891,8 +910,7 @@ export function createController({
         ending: state.ending,
         orientation: state.orientation,
       },
-      created: now,
-      updated: now,
+      updated: Date.now(),
     };
   }
 
@@ -900,12 +918,16 @@ export function createController({
     return { game: state.game, path: state.path, ending: state.ending, mode: state.mode, plies: state.play.plies };
   }
 
+  // Whether the open game goes to the library: a new game, from the start or
+  // a position set up, from its first move, so that a page opened and left
+  // stores nothing and a shared position does not displace the game left open.
+  function worthSaving() {
+    if (!store || !state.gameId || state.library.status !== 'ready') return false;
+    return !!saved || !isEngineGame() || root().children.length > 0;
+  }
+
   function saveIfChanged() {
-    if (!store || !state.gameId || state.library.status !== 'ready') return;
-    // A new game, from the start or a position set up, is stored from its
-    // first move: a shared position opened does not displace the game left
-    // open.
-    if (!saved && isEngineGame() && root().children.length === 0) return;
+    if (!worthSaving()) return;
     const now = snapshot();
     if (saved && saved.game === now.game && samePath(saved.path, now.path) && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies) return;
     const first = !saved;
@@ -915,10 +937,9 @@ export function createController({
     store.setSession(state.gameId);
   }
 
-  // Saves the clocks of a stored game as they stand, for a page that is
-  // being left; a game not stored yet stays so.
+  // Saves the clocks as they stand, for a page that is being left.
   function saveNow() {
-    if (!store || !state.gameId || !saved || state.library.status !== 'ready') return;
+    if (!worthSaving()) return;
     saved = snapshot();
     saver.save(currentEntry());
   }

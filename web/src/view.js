@@ -374,8 +374,15 @@ export function createView(board, ctrl) {
     const h = state.game.headers;
     const players = state.source === 'import' ? `${h.White || '?'} – ${h.Black || '?'}, ${h.Result || '*'}` : '';
     setText($('players'), state.loadNote ? `${players} (${state.loadNote})` : players);
+    const importing = state.library.importing;
+    const reading = /** @type {HTMLProgressElement} */ ($('import-progress'));
+    reading.hidden = !importing;
+    if (importing) {
+      reading.max = importing.total;
+      reading.value = importing.done;
+    }
     const pgnMessage = $('pgn-message');
-    setText(pgnMessage, state.pgnMessage ? state.pgnMessage.text : '');
+    setText(pgnMessage, importing ? `Reading game ${importing.done} of ${importing.total}…` : state.pgnMessage ? state.pgnMessage.text : '');
     pgnMessage.className = state.pgnMessage && state.pgnMessage.error ? 'error' : '';
   }
 

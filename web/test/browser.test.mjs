@@ -8,7 +8,6 @@
 // @ts-nocheck: most of this file runs in the page (waitFor predicates, $eval
 // callbacks, the worker gate), where puppeteer types every element as Element.
 import assert from 'node:assert/strict';
-import { Chess } from 'chess.js';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -29,6 +28,7 @@ import {
   view,
   waitFor,
 } from './harness.mjs';
+import { key, legalMoves, legalOr, oneMoveApart, readPgn, replayTo } from './replay.mjs';
 
 // 1. The page served from 127.0.0.1, and the browser.
 let server;
@@ -80,10 +80,11 @@ async function playMove(page, move, drag, settle = true) {
 
 const uci = (m) => ({ from: m.slice(0, 2), to: m.slice(2, 4), promotion: m[4] });
 
-// The move m if it is legal in fen, else the first legal move there.
-function legalOr(m, fen) {
-  const moves = new Chess(fen).moves({ verbose: true });
-  return moves.find((x) => x.lan === m) || moves[0];
+// Types a move into the move box and plays it with Enter.
+async function typeMove(page, text) {
+  await page.click('#move-input');
+  await page.type('#move-input', text);
+  await page.keyboard.press('Enter');
 }
 
 async function newGame(page, { colour, time, minutes, increment }) {
@@ -110,23 +111,6 @@ async function awaitTurn(page, player, timeout) {
   return (await view(page)).state !== 'over';
 }
 
-const key = (fen) => fen.split(' ').slice(0, 4).join(' ');
-
-// True when to follows from from by one legal move.
-function oneMoveApart(from, to) {
-  return new Chess(from).moves({ verbose: true }).some((m) => key(m.after) === key(to));
-}
-
-// The FEN after the first ply moves of a PGN, by the rules library.
-function replayTo(pgn, ply) {
-  const all = new Chess();
-  all.loadPgn(pgn);
-  const headers = all.getHeaders();
-  const chess = new Chess(headers.FEN || undefined);
-  for (const m of all.history({ verbose: true }).slice(0, ply)) chess.move(m.san);
-  return chess.fen();
-}
-
 // 2. Whole games with random legal moves for the player.
 async function playGame(page, { colour, time, minutes, increment, label, screenshot }) {
   await newGame(page, { colour, time, minutes, increment });
@@ -144,7 +128,7 @@ async function playGame(page, { colour, time, minutes, increment, label, screens
       await page.click('#resign');
       break;
     }
-    const moves = new Chess(before.fen).moves({ verbose: true });
+    const moves = legalMoves(before.fen);
     const move = moves[Math.floor(Math.random() * moves.length)];
     await playMove(page, move, plies % 3 === 1);
     const after = await view(page);
@@ -167,12 +151,11 @@ async function playGame(page, { colour, time, minutes, increment, label, screens
   assert.match(end.pgn, /\[TimeControl "\d+\+\d+"\]/, `${label}: the PGN has the time control`);
   assert.doesNotMatch(end.status, /on time/, `${label}: nobody lost on time`);
   // The exported PGN replays to the position on the board.
-  const replay = new Chess();
-  replay.loadPgn(end.pgn);
-  assert.equal(replay.fen(), end.fen, `${label}: the PGN replays to the board`);
+  const replay = readPgn(end.pgn);
+  assert.equal(replay.fens.at(-1), end.fen, `${label}: the PGN replays to the board`);
   assert.ok(slowest < 1000, `${label}: the page answered within ${slowest} ms while the engine thought`);
   if (!fs.existsSync(artefact('game-end.png'))) await shot(page, 'game-end.png');
-  note(`${label}: ${end.status} after ${replay.history().length} plies; page answered within ${slowest} ms while the engine thought`);
+  note(`${label}: ${end.status} after ${replay.sans.length} plies; page answered within ${slowest} ms while the engine thought`);
 }
 
 test('whole games through the page: a result, a PGN that replays, no illegal move', async () => {
@@ -315,7 +298,7 @@ test('going through a game: clicks and keys show the positions the rules library
   await shown(6, 'last');
   await page.click('#nav-prev');
   await shown(5, 'previous');
-  const legal = new Chess((await view(page)).fen).moves({ verbose: true })[0];
+  const legal = legalMoves((await view(page)).fen)[0];
   await playMove(page, legal, false, false);
   await new Promise((r) => setTimeout(r, 300));
   assert.equal((await view(page)).ply, 5, 'no move from a past position of a game');
@@ -329,28 +312,51 @@ test('going through a game: clicks and keys show the positions the rules library
   await page.click('#nav-first');
   await awaitTurn(page, 'w', 30000);
   assert.equal((await view(page)).ply, 8, 'the engine moved and the view followed');
-  // In analysis, a move from an earlier position asks before the rest goes.
+  // In analysis, another move from an earlier position adds a variation,
+  // dragged and then typed; nothing is asked and the game stays the main line.
   await page.click('#analyse');
-  await page.click('#moves [data-ply="2"]');
-  const before = await view(page);
-  const other = new Chess(before.fen).moves({ verbose: true }).find((m) => m.san !== game.moves[2]);
-  await playMove(page, other, false, false);
-  await page.waitForSelector('#replace:not([hidden])', { timeout: 2000 });
-  await page.click('#replace-no');
-  const cancelled = await view(page);
-  assert.equal(cancelled.moves.length, 8, 'Cancel keeps the game');
-  assert.equal(cancelled.fen, before.fen);
-  await playMove(page, other, false, false);
-  await page.waitForSelector('#replace:not([hidden])', { timeout: 2000 });
-  await page.click('#replace-yes');
-  const replaced = await view(page);
-  assert.equal(replaced.moves.length, 3, 'Replace drops the later moves');
-  assert.equal(replaced.moves[2], other.san);
+  await page.click('#moves [data-main][data-ply="2"]');
+  const branch = await view(page);
+  assert.equal(branch.fen, replayTo(branch.pgn, 2), 'a click on the second move');
+  const other = legalMoves(branch.fen).find((m) => m.san !== branch.moves[2]);
+  await playMove(page, other, true);
+  const reply = legalMoves(other.after)[0];
+  await typeMove(page, reply.san);
+  await page.keyboard.press('Escape');
+  const added = await view(page);
+  assert.deepEqual(added.moves, branch.moves, 'the main line stays');
+  assert.deepEqual([added.ply, added.fen], [4, reply.after], 'the typed move is on view');
+  const variation = await page.$$eval('#moves [data-node]:not([data-main])', (es) => es.map((e) => [e.dataset.san, e.dataset.ply, e.hasAttribute('data-current')]));
+  assert.deepEqual(variation, [[other.san, '3', false], [reply.san, '4', true]], 'the variation is listed');
+  const shownLine = await page.$eval('#moves .line', (e) => e.textContent.replace(/\s+/g, ' '));
+  assert.equal(shownLine, `(2. ${other.san} ${reply.san})`, 'the variation is shown in parentheses');
+  const exported = readPgn(added.pgn);
+  assert.deepEqual(exported.sans, branch.moves, 'the export keeps the main line');
+  const [, side] = exported.mainline[2].children;
+  assert.deepEqual([side.san, side.children[0].san], [other.san, reply.san], 'the export carries the variation');
+  // ← and → follow the line on view; ↓ and ↑ choose among the moves at a branch.
+  for (const [press, ply, fen] of [
+    ['ArrowLeft', 3, other.after],
+    ['ArrowRight', 4, reply.after],
+    ['ArrowLeft', 3, other.after],
+    ['ArrowLeft', 2, branch.fen],
+    ['ArrowRight', 3, replayTo(branch.pgn, 3)],
+    ['ArrowDown', 3, other.after],
+    ['ArrowRight', 4, reply.after],
+    ['ArrowLeft', 3, other.after],
+    ['ArrowUp', 3, replayTo(branch.pgn, 3)],
+    ['ArrowRight', 4, replayTo(branch.pgn, 4)],
+  ]) {
+    await page.keyboard.press(press);
+    const v = await view(page);
+    assert.deepEqual([v.ply, v.fen], [ply, fen], `${press} to ply ${ply}`);
+  }
   // The game's own next move is just a step forward.
   await page.click('#nav-first');
   await playMove(page, uci('e2e4'), false);
-  assert.equal((await view(page)).ply, 1);
-  assert.equal((await view(page)).moves.length, 3);
+  const stepped = await view(page);
+  assert.deepEqual([stepped.ply, stepped.moves], [1, branch.moves], 'the first move is a step');
+  assert.equal(await page.$$eval('#moves [data-node]', (es) => es.length), branch.moves.length + 2, 'no line added');
   await close();
 });
 
@@ -363,8 +369,8 @@ test('a review of a game that leaves the queen: the blunder marked, the graph cl
   await waitFor(page, () => document.body.dataset.state === 'review', 3000);
   await waitFor(page, () => document.body.dataset.state !== 'review', 60000);
   note(`review of a 10-ply game at the default time: ${Date.now() - t} ms`);
-  const progress = await page.$eval('#review-progress', (e) => [e.value, e.max]);
-  assert.equal(progress[0], progress[1], 'the progress bar is full');
+  assert.equal(await page.$eval('#review-progress', (e) => e.max), 11, 'the review went through the start and the 10 moves');
+  assert.ok(await page.$eval('#review-running', (e) => e.hidden), 'the progress bar goes once the review is done');
   const judged = await page.$$eval('#moves [data-judgement]', (es) => es.map((e) => [Number(e.dataset.ply), e.dataset.judgement]));
   assert.ok(judged.some(([ply, j]) => ply === 6 && j === 'blunder'), `3... Qh4 is a blunder (${JSON.stringify(judged)})`);
   assert.ok(judged.every(([ply]) => ply % 2 === 0), `no move of White's is judged (${JSON.stringify(judged)})`);
@@ -376,11 +382,9 @@ test('a review of a game that leaves the queen: the blunder marked, the graph cl
   const at = await view(page);
   assert.equal(at.ply, 6);
   assert.equal(at.fen, replayTo(data('queen-blunder.pgn'), 6));
-  assert.match(at.pgn, /\[%eval (#-?\d+|-?\d+\.\d\d)\]/, 'the PGN has %eval');
+  assert.equal(at.pgn.match(/\[%eval\s+(#-?\d+|-?\d+\.\d\d)\]/g)?.length, 11, 'the PGN has an %eval for every position');
   assert.match(at.pgn, /Qh4\s+\$4/, 'the blunder has $4');
-  const replay = new Chess();
-  replay.loadPgn(at.pgn);
-  assert.equal(replay.history().length, 10, 'the reviewed PGN still reads');
+  assert.equal(readPgn(at.pgn).sans.length, 10, 'the reviewed PGN still reads');
   await shot(page, 'review.png');
   // A phone's width without its touch emulation, which would reload the page.
   await page.setViewport({ width: PHONE.width, height: PHONE.height });
@@ -411,21 +415,31 @@ const IMPORTS = [
   [
     'comments and variations',
     '[White "A"]\n[Black "B"]\n[Result "1-0"]\n\n{Opening} 1. e4 {best by test} e5 (1... c5 2. Nf3 (2. c3)) 2. Nf3 $1 Nc6 3. Bb5 a6!? 1-0\n',
-    { plies: 6, result: '1-0', note: /variation/, comments: ['Opening', 'best by test'] },
+    { plies: 6, result: '1-0', lines: ['c5', 'Nf3', 'c3'], comments: ['Opening', 'best by test'] },
   ],
   [
     'several games',
     '[White "One"]\n[Black "Two"]\n\n1. d4 d5 *\n\n[White "Three"]\n[Black "Four"]\n\n1. e4 *\n\n[White "Five"]\n\n1. c4 *\n',
-    { plies: 2, players: /One – Two/, note: /3 games/ },
+    { plies: 2, players: /One – Two/, note: /3 games/, games: 3 },
   ],
 ];
 
+// The games in the library list, once it shows count of them.
+async function libraryHolds(page, count) {
+  await waitFor(page, (n) => document.querySelectorAll('#library [data-game-id]').length === n, 5000, count);
+}
+
 test('loading games: main line, FEN start, comments, variations, several games', async () => {
   const { page, close } = await openPage();
+  let stored = 0;
   for (const [what, text, want] of IMPORTS) {
     await loadPgn(page, text);
     const v = await view(page);
-    assert.equal(v.pgnMessage, '', `${what}: no message`);
+    const games = want.games || 1;
+    assert.equal(v.pgnMessage, `${games} game${games === 1 ? '' : 's'} loaded.`, `${what}: the games counted`);
+    assert.equal(await page.$eval('#pgn-message', (e) => e.className), '', `${what}: no error`);
+    stored += games;
+    await libraryHolds(page, stored);
     assert.equal(v.moves.length, want.plies, `${what}: the moves`);
     assert.equal(v.ply, 0, `${what}: the start on view`);
     assert.equal(v.state, 'analyse', `${what}: analysed`);
@@ -433,15 +447,26 @@ test('loading games: main line, FEN start, comments, variations, several games',
     if (want.players) assert.match(v.players, want.players, `${what}: the players`);
     if (want.result) assert.match(v.players, new RegExp(want.result.replace('/', '\\/')), `${what}: the result`);
     if (want.note) assert.match(v.players, want.note, `${what}: what was left out`);
+    if (want.lines) {
+      const lines = await page.$$eval('#moves [data-node]:not([data-main])', (es) => es.map((e) => e.dataset.san));
+      assert.deepEqual(lines, want.lines, `${what}: the variations kept`);
+    }
     if (want.comments) {
-      assert.equal(await page.$eval('#comment', (e) => e.textContent), want.comments[0], `${what}: the opening comment`);
+      assert.equal(v.comment, want.comments[0], `${what}: the opening comment`);
       await page.keyboard.press('ArrowRight');
-      assert.equal(await page.$eval('#comment', (e) => e.textContent), want.comments[1], `${what}: the first move's comment`);
+      assert.equal((await view(page)).comment, want.comments[1], `${what}: the first move's comment`);
       assert.match(await page.$eval('#moves', (e) => e.textContent), /Nf3!.*a6!\?/, `${what}: the NAGs shown`);
     }
     await page.keyboard.press('End');
     assert.equal((await view(page)).fen, replayTo(text.split(/\n\n(?=\[)/)[0], want.plies), `${what}: the last position`);
   }
+  // A bad game among good ones is skipped and named; the good ones load.
+  await loadPgn(page, '[White "Six"]\n\n1. e4 *\n\n[White "Seven"]\n\n1. e4 e5 2. Ke3 *\n\n[White "Eight"]\n\n1. d4 *\n');
+  const mixed = await view(page);
+  assert.match(mixed.pgnMessage, /^2 games loaded, 1 skipped \(Game 2: .*Ke3.*\)\.$/);
+  assert.equal(await page.$eval('#pgn-message', (e) => e.className), 'error');
+  assert.deepEqual([mixed.players.startsWith('Six'), mixed.moves], [true, ['e4']], 'the first good game opens');
+  await libraryHolds(page, stored + 2);
   // Play from here: a game against the engine from the position on view.
   await loadPgn(page, IMPORTS[0][1]);
   await page.keyboard.press('ArrowRight');
@@ -458,6 +483,7 @@ test('loading games: main line, FEN start, comments, variations, several games',
 test('bad PGN text gets a message naming where reading stopped, and the game stays', async () => {
   const { page, close } = await openPage();
   await loadPgn(page, data('queen-blunder.pgn'));
+  await libraryHolds(page, 1);
   await page.keyboard.press('ArrowRight');
   const kept = await view(page);
   for (const [what, text, message] of [
@@ -467,7 +493,7 @@ test('bad PGN text gets a message naming where reading stopped, and the game sta
     ['unreadable move', '1. e4 e5 2. Zz9 *', /Zz9/],
     ['impossible FEN', '[SetUp "1"]\n[FEN "k6R/8/8/8/8/8/8/K7 w - - 0 1"]\n\n1. Kb2 *', /FEN|check/i],
     ['empty', '   ', /./],
-    ['more than 1 MB', `[Event "big"]\n\n{${'x'.repeat(1100000)}} 1. e4 *`, /1 MB|large|big/i],
+    ['more than 10,000 games', '1. e4 *\n\n'.repeat(10001), /10,000 games/],
   ]) {
     await loadPgn(page, text);
     const v = await view(page);
@@ -476,12 +502,21 @@ test('bad PGN text gets a message naming where reading stopped, and the game sta
     assert.equal(await page.$eval('#pgn-message', (e) => e.className), 'error');
     assert.deepEqual([v.fen, v.ply, v.moves], [kept.fen, kept.ply, kept.moves], `${what}: the game stays`);
   }
-  // A file is read the same way.
+  // A file is read the same way; one over 20 MB is refused whole. (Pasted,
+  // so long a text takes the browser seconds to lay out in the box.)
   const input = await page.$('#pgn-file');
   const file = path.join(os.tmpdir(), `tarvik-test-${process.pid}.pgn`);
+  fs.writeFileSync(file, `[Event "big"]\n\n{${'x'.repeat(21 * 1024 * 1024)}} 1. e4 *`);
+  await input.uploadFile(file);
+  await waitFor(page, () => /20 MB/.test(document.getElementById('pgn-message').textContent), 10000);
+  const big = await view(page);
+  assert.deepEqual([big.fen, big.ply, big.moves], [kept.fen, kept.ply, kept.moves], 'more than 20 MB: the game stays');
+  assert.equal(await page.$$eval('#library [data-game-id]', (es) => es.length), 1, 'nothing of a refused text is stored');
   fs.writeFileSync(file, IMPORTS[3][1]);
   await input.uploadFile(file);
   await waitFor(page, () => /One – Two/.test(document.getElementById('players').textContent), 3000);
+  assert.equal((await view(page)).pgnMessage, '3 games loaded.');
+  await libraryHolds(page, 4);
   fs.rmSync(file);
   await close();
 });
@@ -588,30 +623,27 @@ test('an engine that cannot start, dies mid-search or answers an illegal move', 
   await page.evaluate(() => (window.blockWorkers = false));
   await page.click('#restart');
   assert.ok(await awaitTurn(page, 'w', 30000), 'the restarted engine answers the waiting move');
-  const resumed = new Chess();
-  resumed.loadPgn((await view(page)).pgn);
-  assert.ok(resumed.history()[0] === 'e4' && resumed.history().length === 2, 'the game was kept through the restart');
+  const resumed = readPgn((await view(page)).pgn).sans;
+  assert.ok(resumed[0] === 'e4' && resumed.length === 2, 'the game was kept through the restart');
   assert.ok(await page.$eval('#engine-error', (e) => e.hidden), 'the message goes once the engine runs');
   // A worker that dies in the middle of a search.
   const beforeDeath = await view(page);
   await page.evaluate(() => (window.dieOnGo = true));
-  await playMove(page, new Chess(beforeDeath.fen).moves({ verbose: true })[0], false);
+  await playMove(page, legalMoves(beforeDeath.fen)[0], false);
   await page.waitForSelector('#engine-error:not([hidden])', { timeout: 5000 });
   assert.match(await page.$eval('#engine-error-text', (e) => e.textContent), /killed by the test/);
-  const afterDeath = new Chess();
-  afterDeath.loadPgn((await view(page)).pgn);
-  assert.equal(afterDeath.history().length, 3, 'the game is kept when the worker dies');
+  assert.equal(readPgn((await view(page)).pgn).sans.length, 3, 'the game is kept when the worker dies');
   await page.click('#restart');
   assert.ok(await awaitTurn(page, 'w', 30000), 'the restarted engine answers the move it was thinking about');
   // An illegal reply is reported and not played.
   const beforeBad = await view(page);
   await page.evaluate(() => (window.fakeReply = 'bestmove e7e4'));
-  const legal = new Chess(beforeBad.fen).moves({ verbose: true })[0];
+  const legal = legalMoves(beforeBad.fen)[0];
   await playMove(page, legal, false);
   await waitFor(page, () => document.getElementById('message').textContent !== '', 30000);
   const bad = await view(page);
   assert.match(bad.message, /not a legal move/);
-  assert.equal(bad.fen.split(' ')[0], new Chess(legal.after).fen().split(' ')[0], 'the illegal reply is not played');
+  assert.equal(bad.fen.split(' ')[0], legal.after.split(' ')[0], 'the illegal reply is not played');
   await close();
 });
 
@@ -620,5 +652,21 @@ test('opened straight from the folder (file://)', async () => {
   await playMove(page, uci('g1f3'), false);
   assert.ok(await awaitTurn(page, 'w', 30000), 'from file:// the engine answers');
   note(`file:// page: board took a move ${readyMs} ms after opening`);
+  // The game is saved there too: a reload brings it back, paused.
+  const played = await view(page);
+  assert.equal(await page.$eval('#storage-message', (e) => e.textContent), '', 'saving works from file://');
+  await page.reload();
+  await waitFor(page, () => document.body.dataset.state === 'paused', 10000);
+  const back = await view(page);
+  assert.deepEqual([back.fen, back.moves], [played.fen, played.moves], 'the game comes back');
+  await libraryHolds(page, 1);
+  await page.click('#resume');
+  assert.ok(await awaitTurn(page, 'w', 3000), 'Resume goes on with it');
+  // A new game is stored from its first move: left before one, it is not.
+  await page.click('#new-game');
+  await waitFor(page, () => document.getElementById('board').dataset.ply === '0', 3000);
+  await page.reload();
+  await waitFor(page, () => document.body.dataset.state !== 'loading', 10000);
+  await libraryHolds(page, 1);
   await close();
 });

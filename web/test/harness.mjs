@@ -234,7 +234,9 @@ export const view = (page) =>
     players: document.getElementById('players').textContent,
     orientation: document.querySelector('.cg-wrap').classList.contains('orientation-black') ? 'b' : 'w',
     infoRows: document.getElementById('info-body').children.length,
-    moves: [...document.querySelectorAll('#moves [data-ply]')].map((e) => e.firstChild.textContent),
+    // The main line's moves; variations are read through their own hooks.
+    moves: [...document.querySelectorAll('#moves [data-main]')].map((e) => /** @type {HTMLElement} */ (e).dataset.san),
+    comment: /** @type {HTMLTextAreaElement} */ (document.getElementById('comment-input')).value,
   }));
 
 /**

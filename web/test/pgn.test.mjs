@@ -5,10 +5,24 @@ import test from 'node:test';
 import { MAX_GAMES, MAX_PGN_BYTES, checkPgnText, readGame, readGames, readPiece, splitGames, writeGame } from '../src/pgn.js';
 import { START_FEN, play, uciMove } from '../src/rules.js';
 
+/** @typedef {import('../src/types.js').ReadGame} ReadGame */
+
+/** A text that reads as a game. @param {string} text */
 const read = (text) => {
   const parsed = readGame(text);
   assert.ok('game' in parsed, `not read: ${'error' in parsed && parsed.error}`);
   return parsed;
+};
+/** The message for a text that does not read. @param {string} text */
+const refusal = (text) => {
+  const parsed = readGame(text);
+  assert.ok('error' in parsed, `read: ${text}`);
+  return parsed.error;
+};
+/** The game of a piece that was read. @param {ReadGame} piece */
+const gameOf = (piece) => {
+  assert.ok('game' in piece, `game ${piece.number} not read`);
+  return piece.game;
 };
 const mainLine = (game) => {
   const nodes = [];
@@ -48,7 +62,7 @@ const OPERA = `[Event "Paris"]
 `;
 
 test('whole games are read move by move with their headers and result', () => {
-  for (const [what, text, moves, result, headers] of [
+  for (const [what, text, moves, result, headers] of /** @type {[string, string, number, string, Record<string, string>][]} */ ([
     ['a game with the seven tags', OPERA, 33, '1-0', { White: 'Morphy, Paul', Date: '1858.??.??' }],
     ['bare moves, no numbers', 'e4 e5 Nf3 Nc6', 4, '*', {}],
     ['numbers stuck to moves, 0-0 castling', '1.e4 e5 2.Nf3 Nc6 3.Bc4 Bc5 4.0-0 Nf6 1/2-1/2', 8, '1/2-1/2', {}],
@@ -59,7 +73,7 @@ test('whole games are read move by move with their headers and result', () => {
     ['the movetext\'s marker before the header', '[Result "1-0"]\n\n1. e4 *', 1, '*', {}],
     ['an escaped quote and backslash', '[White "A \\"B\\" C\\\\D"]\n\n1. d4 *', 1, '*', { White: 'A "B" C\\D' }],
     ['a blank line inside the movetext', '[Event "e"]\n\n1. e4 e5\n\n2. Nf3 *', 3, '*', {}],
-  ]) {
+  ])) {
     const { game, count } = read(text);
     assert.equal(mainLine(game).length, moves, what);
     assert.equal(game.headers.Result, result, what);
@@ -87,7 +101,7 @@ test('a SetUp and FEN start is checked and played from', () => {
   assert.equal(read(`[SetUp "0"]\n[FEN "${blackToMove}"]\n1. e4 *`).game.root.fen, START_FEN);
   // Errors name the move with the number and side of the FEN.
   assert.deepEqual(readGame(`[SetUp "1"]\n[FEN "${blackToMove}"]\n\n7... Kd7 8. e5 *`), { error: 'Move 8. e5 is illegal in this position.' });
-  assert.match(readGame('[Variant "Crazyhouse"]\n\n1. e4 *').error, /Crazyhouse, a variant this page does not play/);
+  assert.match(refusal('[Variant "Crazyhouse"]\n\n1. e4 *'), /Crazyhouse, a variant this page does not play/);
 });
 
 test('comments, commands and NAGs belong to the move before them', () => {
@@ -137,7 +151,7 @@ test('variations are kept as children, the main line first, in the order of the 
 });
 
 test('a file of several games is read game by game, a bad one does not stop the rest', () => {
-  for (const [text, count, first, second] of [
+  for (const [text, count, first, second] of /** @type {[string, number, number, number][]} */ ([
     [`${OPERA}\n${OPERA}\n[Event "third"]\n\n1. d4 d5 *\n`, 3, 33, 33],
     ['1. e4 e5 1-0\n\n1. d4 d5 0-1\n\n1. c4 *', 3, 2, 2],
     // Headers after moves start the next game even when a result was left out.
@@ -145,14 +159,14 @@ test('a file of several games is read game by game, a bad one does not stop the 
     // A result with no game before it is no game.
     ['1. e4 e5 * *\n\n[Event "b"] *', 2, 2, 0],
     ['1. e4 e5 * 1. d4 *', 2, 2, 1],
-  ]) {
+  ])) {
     const { games, error } = readGames(text);
     assert.equal(error, undefined);
     assert.deepEqual(games.map((g) => g.number), Array.from({ length: count }, (_, i) => i + 1), text.slice(0, 40));
-    assert.deepEqual([mainLine(games[0].game).length, mainLine(games[1].game).length], [first, second], text.slice(0, 40));
+    assert.deepEqual([mainLine(gameOf(games[0])).length, mainLine(gameOf(games[1])).length], [first, second], text.slice(0, 40));
     assert.equal(read(text).count, count);
   }
-  assert.deepEqual(readGames('[Event "a"]\n1. e4 e5\n[Event "b"]\n1. d4 *').games.map((g) => g.game.headers.Event), ['a', 'b']);
+  assert.deepEqual(readGames('[Event "a"]\n1. e4 e5\n[Event "b"]\n1. d4 *').games.map((g) => gameOf(g).headers.Event), ['a', 'b']);
 
   const mixed = ['1. e4 e5 *', '1. e4 e5 2. Ke3 *', '[Event "ok"]\n\n1. d4 *', '1. d4 ) d5 *', '1. c4 { never closed'].join('\n\n');
   const { games } = readGames(mixed);
@@ -181,13 +195,13 @@ test('escape lines are skipped and line numbers still count them', () => {
   const { game } = read('% made by some program\n[Event "e"]\n%another one\n\n1. e4 e5 *\n');
   assert.equal(sans(game), 'e4 e5');
   assert.equal(read('1. e4 { a\n% not a comment\nb } e5 *').game.root.children[0].comment, 'a b');
-  assert.match(readGame('% one\n% two\n1. e4 e5 2. Nf3 { open\n').error, /on line 3 /);
-  assert.match(readGame('1. e4 % e5 *').error, /"%"/, 'a % inside a line is no escape');
+  assert.match(refusal('% one\n% two\n1. e4 e5 2. Nf3 { open\n'), /on line 3 /);
+  assert.match(refusal('1. e4 % e5 *'), /"%"/, 'a % inside a line is no escape');
 });
 
 test('bad input gets a message that names where reading stopped', () => {
   const tooMany = '1. e4 *\n'.repeat(MAX_GAMES + 1);
-  for (const [what, text, message] of [
+  for (const [what, text, message] of /** @type {[string, string, RegExp][]} */ ([
     ['empty', '', /^The PGN is empty\.$/],
     ['blank', ' \n\t\n', /^The PGN is empty\.$/],
     ['one byte too many', 'e'.repeat(MAX_PGN_BYTES + 1), /larger than 20 MB/],
@@ -218,7 +232,7 @@ test('bad input gets a message that names where reading stopped', () => {
     ['a FEN with the mover giving check', '[SetUp "1"]\n[FEN "k6R/8/8/8/8/8/8/K7 w - - 0 1"]\n\n*', /side not to move is in check/],
     ['a FEN that is no FEN', '[FEN "hello"]\n\n1. e4 *', /cannot be set up\. A FEN has four to six fields/],
     ['SetUp without a FEN', '[SetUp "1"]\n\n1. e4 *', /SetUp "1" but has no FEN/],
-  ]) {
+  ])) {
     const parsed = readGame(text);
     assert.ok('error' in parsed, `${what}: read`);
     assert.match(parsed.error, message, what);
@@ -243,11 +257,11 @@ test('nothing typed can make reading throw, and what is read replays', () => {
     }
     const { games, error } = readGames(text);
     assert.ok(error ? games.length === 0 : games.length >= 1, text);
-    for (const read of games) {
-      if ('error' in read) assert.match(read.error, /^Game \d+: \S/, text);
+    for (const piece of games) {
+      if ('error' in piece) assert.match(piece.error, /^Game \d+: \S/, text);
       else {
-        assertReplays(read.game);
-        assert.equal(writeGame(readGame(writeGame(read.game)).game), writeGame(read.game), text);
+        assertReplays(piece.game);
+        assert.equal(writeGame(read(writeGame(piece.game)).game), writeGame(piece.game), text);
       }
     }
   }
@@ -326,6 +340,7 @@ test('a reviewed game goes out with evaluations, judgement NAGs and preferred mo
   nodes[6].nags = [1, 146]; // the reader's own "!" on Black's blunder gives way to the judgement
   nodes[6].comment = 'natural';
   nodes[6].clock = 61.5;
+  /** @type {Record<number, import('../src/pgn.js').Judgement>} */
   const judgements = { 3: 'inaccuracy', 6: 'blunder' };
   const written = writeGame(game, { judgements });
   const oneLine = written.replace(/\n/g, ' ');

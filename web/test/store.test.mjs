@@ -6,66 +6,58 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import test from 'node:test';
 import { DB_NAME, FORMAT, duplicateKey, newId, openStore, summarise } from '../src/store.js';
+import { readRaw, settled, writeRaw } from './raw-idb.mjs';
+
+/** @typedef {import('../src/store.js').Entry} Entry */
+/** @typedef {import('../src/store.js').Failure} Failure */
+/** @typedef {import('../src/store.js').ListOptions} ListOptions */
+/** @typedef {import('../src/types.js').GameRecord} GameRecord */
+
+/** @param {unknown} result @returns {result is Failure} */
+const isFailure = (result) => typeof result === 'object' && result !== null && 'error' in result;
+
+/**
+ * What a store call gave, failing the test when it failed.
+ * @template T
+ * @param {T | Failure} result
+ * @returns {T}
+ */
+function ok(result) {
+  assert.ok(!isFailure(result), isFailure(result) ? result.error : '');
+  return /** @type {T} */ (result);
+}
+
+/** The message of a store call that failed. @param {unknown} result */
+function failure(result) {
+  assert.ok(isFailure(result), `no failure: ${JSON.stringify(result)}`);
+  return result.error;
+}
 
 const V1 = JSON.parse(readFileSync(new URL('data/library-v1.json', import.meta.url), 'utf8'));
 
-/** @param {IDBRequest} request */
-const settled = (request) =>
-  new Promise((resolve, reject) => {
-    request.onsuccess = () => resolve(request.result);
-    request.onerror = () => reject(request.error);
-  });
-const committed = (tx) =>
-  new Promise((resolve, reject) => {
-    tx.oncomplete = resolve;
-    tx.onabort = () => reject(tx.error);
-  });
-
-// Writes a fixture's stores and records with IndexedDB itself, as the release
-// that made it would have.
-async function writeRaw(factory, { version, stores }) {
-  const request = factory.open(DB_NAME, version);
-  const blocked = new Promise((resolve, reject) => (request.onblocked = () => reject(new Error('blocked by an open connection'))));
-  request.onupgradeneeded = () => {
-    for (const [name, { keyPath, indexes }] of Object.entries(stores)) {
-      const store = request.result.createObjectStore(name, { keyPath });
-      for (const [index, path] of Object.entries(indexes)) store.createIndex(index, path);
-    }
-  };
-  const db = await Promise.race([settled(request), blocked]);
-  const tx = db.transaction(Object.keys(stores), 'readwrite');
-  for (const [name, { records }] of Object.entries(stores)) for (const record of records) tx.objectStore(name).put(record);
-  await committed(tx);
-  db.close();
-}
-
-// The database as a fixture describes one.
-async function readRaw(factory) {
-  const db = await settled(factory.open(DB_NAME));
-  const stores = {};
-  for (const name of db.objectStoreNames) {
-    const store = db.transaction(name).objectStore(name);
-    const indexes = Object.fromEntries([...store.indexNames].map((index) => [index, store.index(index).keyPath]));
-    stores[name] = { keyPath: store.keyPath, indexes, records: await settled(store.getAll()) };
-  }
-  db.close();
-  return { version: db.version, stores };
-}
-
+/**
+ * @param {IDBFactory} [factory]
+ * @param {Parameters<typeof openStore>[0]} [options]
+ */
 async function open(factory = new IDBFactory(), options = {}) {
-  const store = await openStore({ indexedDB: factory, ...options });
-  assert.ok(!('error' in store), store.error);
-  return store;
+  return ok(await openStore({ indexedDB: factory, ...options }));
 }
 
 const node = (id, ply) => ({ id, ply, san: id, fen: `fen ${ply}`, children: [], comment: '', commands: '', nags: [] });
+/**
+ * @param {string} id
+ * @param {Record<string, string>} [headers]
+ * @param {string[]} [moves]
+ * @returns {Entry}
+ */
 function entry(id, headers = {}, moves = ['e2e4', 'e7e5', 'g1f3']) {
   const root = node('', 0);
   moves.reduce((at, move, i) => (at.children.push(node(move, i + 1)), at.children[0]), root);
   const roster = { Event: '?', Site: '?', Date: '????.??.??', Round: '?', White: '?', Black: '?', Result: '*' };
   return { id, game: { headers: { ...roster, ...headers }, root }, view: { path: moves.slice(0, 1) } };
 }
-const ids = (listed) => listed.items.map((s) => s.id);
+/** @param {{ items: { id: string }[] } | Failure} listed */
+const ids = (listed) => ok(listed).items.map((s) => s.id);
 
 test('a library of format 1 reads as it was written', async () => {
   const factory = new IDBFactory();
@@ -80,7 +72,7 @@ test('a library of format 1 reads as it was written', async () => {
   assert.deepEqual(await store.list(), { items: [setup, played, loaded].map(summarise), total: 3 });
   assert.equal(await store.session(), setup.id);
   assert.equal(await store.save({ ...loaded, game: { ...loaded.game, headers: { ...loaded.game.headers, Result: '1-0' } } }), true);
-  assert.equal((await store.list({ search: 'kask' })).items[0].result, '1-0');
+  assert.equal(ok(await store.list({ search: 'kask' })).items[0].result, '1-0');
   store.close();
 });
 
@@ -97,8 +89,7 @@ test('a library of a newer format is left as it was', async () => {
   await writeRaw(factory, newer);
   const before = await readRaw(factory);
   assert.equal(before.version, FORMAT + 1);
-  const opened = await openStore({ indexedDB: factory });
-  assert.match(opened.error, /newer release of this page/);
+  assert.match(failure(await openStore({ indexedDB: factory })), /newer release of this page/);
   assert.deepEqual(await readRaw(factory), before);
 });
 
@@ -106,21 +97,27 @@ test('storage refused or missing gives a message, never a throw', async () => {
   const refused = () => {
     throw new DOMException('The operation is insecure.', 'SecurityError');
   };
-  const failing = (request) => ({ open: () => request });
+  // Stand-ins for the browser's factory, and for open requests the test
+  // completes by hand.
+  /** @param {() => unknown} open */
+  const factoryOf = (open) => /** @type {IDBFactory} */ (/** @type {unknown} */ ({ open }));
+  /** @type {{ error?: DOMException, result?: { close: () => void }, onerror?: (e: object) => void, onblocked?: (e: object) => void, onsuccess?: () => void }} */
   const broken = {};
+  /** @type {typeof broken} */
   const blocked = {};
+  /** @type {[Parameters<typeof openStore>[0], RegExp, (() => void)?][]} */
   const cases = [
     [{ indexedDB: null }, /no storage/],
-    [{ indexedDB: { open: refused } }, /refuses this page storage/],
+    [{ indexedDB: factoryOf(refused) }, /refuses this page storage/],
     [Object.defineProperty({}, 'indexedDB', { get: refused }), /refuses this page storage/],
-    [{ indexedDB: failing(broken) }, /could not be opened \(UnknownError: disk\)/, () => broken.onerror({ preventDefault() {} })],
-    [{ indexedDB: failing(blocked) }, /another tab/, () => blocked.onblocked({})],
+    [{ indexedDB: factoryOf(() => broken) }, /could not be opened \(UnknownError: disk\)/, () => broken.onerror({ preventDefault() {} })],
+    [{ indexedDB: factoryOf(() => blocked) }, /another tab/, () => blocked.onblocked({})],
   ];
   broken.error = new DOMException('disk', 'UnknownError');
   for (const [options, message, fire] of cases) {
     const opening = openStore(options);
     fire?.();
-    assert.match((await opening).error, message);
+    assert.match(failure(await opening), message);
   }
   let closes = 0;
   blocked.result = { close: () => closes++ };
@@ -129,26 +126,26 @@ test('storage refused or missing gives a message, never a throw', async () => {
 });
 
 test('another tab upgrading or deleting the library stops this one writing', async () => {
-  for (const [other, message] of [
+  for (const [other, message] of /** @type {[(factory: IDBFactory) => Promise<unknown>, RegExp][]} */ ([
     [(factory) => writeRaw(factory, { version: FORMAT + 1, stores: { names: { keyPath: 'name', indexes: {}, records: [] } } }), /newer release .* another tab/],
     [(factory) => settled(factory.deleteDatabase(DB_NAME)), /closed the game library/],
-  ]) {
+  ])) {
     const factory = new IDBFactory();
     const store = await open(factory);
     await other(factory);
-    const saved = await store.save(entry('a'));
-    assert.match(saved.error, message);
-    assert.equal(store.firstError(), saved.error);
+    const saved = failure(await store.save(entry('a')));
+    assert.match(saved, message);
+    assert.equal(store.firstError(), saved);
   }
 });
 
 test('save, load, remove and restore', async () => {
   const store = await open();
   assert.equal(await store.save(entry('a', { White: 'Kask' })), true);
-  const first = await store.load('a');
+  const first = ok(await store.load('a'));
   assert.ok(first.created > 0 && first.updated >= first.created);
   await store.save({ ...entry('a', { White: 'Tamm' }), review: { done: true } });
-  const second = await store.load('a');
+  const second = ok(await store.load('a'));
   assert.equal(second.created, first.created, 'saving again keeps the creation time');
   assert.deepEqual([second.game.headers.White, second.review], ['Tamm', { done: true }]);
   assert.deepEqual(await store.remove('a'), second);
@@ -170,7 +167,7 @@ test('the list searches players and events, sorts by date and pages', async () =
     ['e', 'Player', 'tarvik', 'Analysis', '2025.01.30'],
   ];
   for (const [id, White, Black, Event, Date] of games) await store.save(entry(id, { White, Black, Event, Date }));
-  for (const [options, expected, total] of [
+  for (const [options, expected, total] of /** @type {[ListOptions, string[], number][]} */ ([
     [{}, ['b', 'e', 'a', 'd', 'c'], 5],
     [{ sort: 'date-asc' }, ['c', 'd', 'a', 'e', 'b'], 5],
     [{ search: 'KASK' }, ['a', 'd'], 2],
@@ -180,8 +177,8 @@ test('the list searches players and events, sorts by date and pages', async () =
     [{ sort: 'date-asc', offset: 3, limit: 5 }, ['e', 'b'], 5],
     [{ search: 'player', offset: 2, limit: 2 }, ['c'], 3],
     [{ search: 'nobody' }, [], 0],
-  ]) {
-    const listed = await store.list(options);
+  ])) {
+    const listed = ok(await store.list(options));
     assert.deepEqual([ids(listed), listed.total], [expected, total], JSON.stringify(options));
   }
 });
@@ -209,7 +206,7 @@ test('the list read once and kept in memory follows every change', async () => {
     () => store.save(entry('a', { White: 'Tamm', Date: '2025.01.01' })),
     () => store.remove('b'),
     () => store.addMany([entry('d', {}, ['d2d4']), entry('e', {}, ['c2c4'])]),
-    async () => store.restore(await store.remove('c')),
+    async () => store.restore(ok(await store.remove('c'))),
   ];
   for (const step of steps) {
     await step();
@@ -224,7 +221,7 @@ test('the list reads summaries, never whole games', async (t) => {
   await writer.addMany([entry('a'), entry('b', { White: 'Kask' })]);
   writer.close();
   const read = [];
-  for (const method of ['get', 'getAll', 'openCursor', 'getAllKeys']) {
+  for (const method of /** @type {const} */ (['get', 'getAll', 'openCursor', 'getAllKeys'])) {
     const original = IDBObjectStore.prototype[method];
     t.mock.method(IDBObjectStore.prototype, method, function (...args) {
       read.push(this.name);
@@ -232,8 +229,8 @@ test('the list reads summaries, never whole games', async (t) => {
     });
   }
   const store = await open(factory);
-  assert.equal((await store.list()).total, 2);
-  assert.equal((await store.list({ search: 'kask' })).total, 1);
+  assert.equal(ok(await store.list()).total, 2);
+  assert.equal(ok(await store.list({ search: 'kask' })).total, 1);
   assert.deepEqual(read, ['summaries']);
 });
 
@@ -248,25 +245,27 @@ test('a failed save leaves the stored game and its summary as they were', async 
     if (this.name === 'games') throw new DOMException('Quota exceeded.', 'QuotaExceededError');
     return put.apply(this, args);
   };
+  /** @type {[Entry, RegExp, (() => void)?][]} */
   const failures = [
     [{ ...entry('a', { White: 'Tamm' }), play: { onMove() {} } }, /could not be saved: DataCloneError/],
     [entry('a', { White: 'Tamm' }), /storage for this page is full/, () => t.mock.method(IDBObjectStore.prototype, 'put', full)],
   ];
   for (const [bad, message, prepare] of failures) {
     prepare?.();
-    assert.match((await store.save(bad)).error, message);
+    assert.match(failure(await store.save(bad)), message);
     assert.deepEqual(await store.load('a'), kept);
-    assert.equal((await store.list()).items[0].white, 'Kask');
+    assert.equal(ok(await store.list()).items[0].white, 'Kask');
   }
   t.mock.restoreAll();
   assert.match(store.firstError(), /DataCloneError/);
   const other = await open(factory);
-  assert.equal((await other.list()).items[0].white, 'Kask');
+  assert.equal(ok(await other.list()).items[0].white, 'Kask');
   assert.equal(await store.save(entry('a', { White: 'Tamm' })), true);
 });
 
 test('a duplicate has the same roster, FEN and main line', async () => {
   const base = entry('a', { White: 'Kask', Black: 'Tamm', Result: '1-0' });
+  /** @param {(game: GameRecord) => void} change */
   const variant = (change) => {
     const copy = structuredClone(base);
     change(copy.game);
@@ -274,7 +273,7 @@ test('a duplicate has the same roster, FEN and main line', async () => {
   };
   const store = await open();
   await store.save(base);
-  for (const [what, game, same] of [
+  for (const [what, game, same] of /** @type {[string, GameRecord, boolean][]} */ ([
     ['the same game', variant(() => {}), true],
     ['another result', variant((g) => (g.headers.Result = '0-1')), false],
     ['another last move', variant((g) => (g.root.children[0].children[0].children[0].id = 'b1c3')), false],
@@ -285,7 +284,7 @@ test('a duplicate has the same roster, FEN and main line', async () => {
       g.root.children.push(node('d2d4', 1));
       g.headers.Annotator = 'tarvik';
     }), true],
-  ]) {
+  ])) {
     assert.equal(await store.findDuplicate(game), same ? 'a' : null, what);
     assert.equal(duplicateKey(game) === duplicateKey(base.game), same, what);
   }
@@ -319,16 +318,17 @@ test('addMany stores in batches and skips copies of stored and imported games', 
   assert.deepEqual(added, { added: 598, duplicates: 2 });
   assert.ok(progress.length > 1 && progress.every(([done], i) => i === 0 || done > progress[i - 1][0]));
   assert.deepEqual(progress.at(-1), [600, 600]);
-  assert.equal((await store.list()).total, 599);
+  assert.equal(ok(await store.list()).total, 599);
   assert.deepEqual(await store.addMany(games.slice(0, 3)), { added: 0, duplicates: 3 });
   assert.deepEqual(await store.addMany([entry('x', { White: 'Tamm' }), entry('y', { White: 'Tamm' })]), { added: 1, duplicates: 1 });
 
   const fresh = await open();
   const broken = games.map((g, i) => (i === 300 ? { ...g, play: { onMove() {} } } : g));
   const failed = await fresh.addMany(broken);
+  assert.ok('error' in failed, 'the import failed');
   assert.match(failed.error, /could not be imported/);
   assert.ok(failed.added > 0 && failed.added <= 300);
-  const listed = await fresh.list({ sort: 'date-asc', limit: 1000 });
+  const listed = ok(await fresh.list({ sort: 'date-asc', limit: 1000 }));
   assert.equal(listed.total, failed.added, 'the batches before the failure stay, the failed one is gone whole');
 });
 

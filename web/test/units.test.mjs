@@ -7,6 +7,8 @@ import { START_FEN, checkFen, ending, hasMoves, inCheck, isCheckmate, isPromotio
 import { formatClock } from '../src/clock.js';
 import { formatScore, parseBestMove, parseInfo } from '../src/uci.js';
 
+/** @typedef {import('../src/rules.js').Move} Move */
+
 test('scores are pawns from the player side, mate at the extremes', () => {
   for (const [cp, toMove, player, shown] of [
     [864, 'w', 'w', '+0.36'],
@@ -58,7 +60,7 @@ test('FEN text the engine would refuse is refused with a message', () => {
     ['4k3/8/8/8/8/8/8/R3K3 w KQ - 5 9', '4k3/8/8/8/8/8/8/R3K3 w Q - 5 9'],
   ])
     assert.deepEqual(checkFen(good), { fen }, good);
-  for (const [bad, message] of [
+  for (const [bad, message] of /** @type {[string, RegExp][]} */ ([
     ['', /^Enter a FEN first\.$/],
     ['rnbqkbnr/pppppppp/8/8 w KQkq', /four to six fields/],
     ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 extra', /four to six fields/],
@@ -78,7 +80,7 @@ test('FEN text the engine would refuse is refused with a message', () => {
     ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e3 0 1', /en passant/],
     ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - x 1', /halfmove clock/],
     ['rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 y', /move number/],
-  ]) {
+  ])) {
     const verdict = checkFen(bad);
     assert.ok('error' in verdict, `accepted: ${bad}`);
     assert.match(verdict.error, message, bad);
@@ -135,7 +137,7 @@ test('a line too long for one command line restarts at its last irreversible mov
 
 test('moves are played by the rules, castling both ways and named as the engine names them', () => {
   const castling = 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1';
-  for (const [fen, move, id, san, after] of [
+  for (const [fen, move, id, san, after] of /** @type {[string, Move, string, string, string][]} */ ([
     [START_FEN, { from: 'e2', to: 'e4' }, 'e2e4', 'e4', 'rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1'],
     [castling, { from: 'e1', to: 'g1' }, 'e1g1', 'O-O', 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b kq - 1 1'],
     [castling, { from: 'e1', to: 'h1' }, 'e1g1', 'O-O', 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b kq - 1 1'],
@@ -144,11 +146,11 @@ test('moves are played by the rules, castling both ways and named as the engine 
     ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', { from: 'e7', to: 'e8', promotion: 'n' }, 'e7e8n', 'e8=N', '4N3/8/8/8/8/8/k7/4K3 b - - 0 1'],
     ['7k/8/8/3pP3/8/8/8/K7 w - d6 0 2', { from: 'e5', to: 'd6' }, 'e5d6', 'exd6', '7k/8/3P4/8/8/8/8/K7 b - - 0 2'],
     ['7k/8/8/8/8/8/2q5/K7 b - - 0 1', { from: 'c2', to: 'b1' }, 'c2b1', 'Qb1+', '7k/8/8/8/8/8/8/Kq6 w - - 1 2'],
-  ]) {
+  ])) {
     assert.deepEqual(play(fen, move), { id, san, fen: after }, `${id} in ${fen}`);
     assert.equal(sanOf(fen, id), san);
   }
-  for (const [fen, move] of [
+  for (const [fen, move] of /** @type {[string, Move][]} */ ([
     [START_FEN, { from: 'e2', to: 'e5' }],
     [START_FEN, { from: 'e7', to: 'e5' }],
     [START_FEN, { from: 'i2', to: 'i4' }],
@@ -161,7 +163,7 @@ test('moves are played by the rules, castling both ways and named as the engine 
     ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', { from: 'e7', to: 'e8' }],
     ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', { from: 'e7', to: 'e8', promotion: 'k' }],
     [START_FEN, { from: 'e2', to: 'e4', promotion: 'q' }],
-  ])
+  ]))
     assert.equal(play(fen, move), null, `${JSON.stringify(move)} in ${fen}`);
   assert.equal(sanOf(START_FEN, 'e2e5'), 'e2e5');
   assert.equal(sanOf('not a fen', 'e2e4'), 'e2e4');
@@ -176,7 +178,7 @@ test('moves are played by the rules, castling both ways and named as the engine 
 test('a move typed in SAN or UCI is read, or refused with a reason', () => {
   const knights = '4k3/8/8/8/8/8/8/1N2KN2 w - - 0 1';
   const castling = 'r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1';
-  for (const [fen, text, read] of [
+  for (const [fen, text, read] of /** @type {[string, string, Move][]} */ ([
     [START_FEN, 'Nf3', { from: 'g1', to: 'f3' }],
     [START_FEN, ' nf3 ', { from: 'g1', to: 'f3' }],
     [START_FEN, 'e4!?', { from: 'e2', to: 'e4' }],
@@ -189,11 +191,13 @@ test('a move typed in SAN or UCI is read, or refused with a reason', () => {
     [castling, 'e1h1', { from: 'e1', to: 'g1' }],
     ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e8=Q+', { from: 'e7', to: 'e8', promotion: 'q' }],
     ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e7e8r', { from: 'e7', to: 'e8', promotion: 'r' }],
-  ]) {
-    const { promotion, ...squares } = /** @type {any} */ (readMove(fen, text));
+  ])) {
+    const move = readMove(fen, text);
+    assert.ok(!('error' in move), `${text}: ${'error' in move && move.error}`);
+    const { promotion, ...squares } = move;
     assert.deepEqual({ ...squares, ...(promotion ? { promotion } : {}) }, read, text);
   }
-  for (const [fen, text, message] of [
+  for (const [fen, text, message] of /** @type {[string, string, RegExp][]} */ ([
     [START_FEN, '', /^Type a move first\.$/],
     [START_FEN, 'e5', /^e5 is not a legal move here\.$/],
     [START_FEN, 'e2e5', /^e2e5 is not a legal move here\.$/],
@@ -201,8 +205,11 @@ test('a move typed in SAN or UCI is read, or refused with a reason', () => {
     [knights, 'Nd2', /^Nd2 is ambiguous here/],
     [START_FEN, 'hello', /^hello cannot be read as a move/],
     ['8/4P3/8/8/8/8/k7/4K3 w - - 0 1', 'e8', /^e8 is not a legal move here\.$/],
-  ])
-    assert.match(/** @type {{ error: string }} */ (readMove(fen, text)).error, message, text);
+  ])) {
+    const refused = readMove(fen, text);
+    assert.ok('error' in refused, `${text} is read`);
+    assert.match(refused.error, message, text);
+  }
 });
 
 test('the rules say how a line ends: mate, stalemate, material, repetition, fifty moves', () => {
@@ -212,7 +219,7 @@ test('the rules say how a line ends: mate, stalemate, material, repetition, fift
     return fens;
   };
   const shuffle = ['g1f3', 'g8f6', 'f3g1', 'f6g8'];
-  for (const [what, fens, ending_] of [
+  for (const [what, fens, ending_] of /** @type {[string, string[], string[]][]} */ ([
     ['White mates', line(START_FEN, ['e2e4', 'e7e5', 'f1c4', 'b8c6', 'd1h5', 'g8f6', 'h5f7']), ['1-0', 'White wins by checkmate']],
     ['Black mates', line(START_FEN, ['f2f3', 'e7e5', 'g2g4', 'd8h4']), ['0-1', 'Black wins by checkmate']],
     ['stalemate', ['7k/5Q2/6K1/8/8/8/8/8 b - - 0 1'], ['1/2-1/2', 'Draw by stalemate']],
@@ -221,16 +228,16 @@ test('the rules say how a line ends: mate, stalemate, material, repetition, fift
     ['fifty moves', ['4k3/8/8/8/8/8/8/R3K3 w - - 100 80'], ['1/2-1/2', 'Draw by the fifty-move rule']],
     // Mate on the hundredth half-move is mate.
     ['mate at fifty', line('4k3/8/4K3/8/8/8/8/R7 w - - 99 80', ['a1a8']), ['1-0', 'White wins by checkmate']],
-  ]) {
+  ])) {
     const verdict = ending(fens);
     assert.deepEqual(verdict && [verdict.result, verdict.reason, verdict.termination], [...ending_, 'normal'], what);
   }
-  for (const [what, fens] of [
+  for (const [what, fens] of /** @type {[string, string[]][]} */ ([
     ['the start', [START_FEN]],
     ['twice only', line(START_FEN, [...shuffle, 'g1f3'])],
     ['a knight each', ['4k1n1/8/8/8/8/8/8/4K1N1 w - - 0 1']],
     ['ninety-nine half-moves', ['4k3/8/8/8/8/8/8/R3K3 w - - 99 80']],
-  ])
+  ]))
     assert.equal(ending(fens), null, what);
   const mated = line(START_FEN, ['f2f3', 'e7e5', 'g2g4', 'd8h4']).pop();
   assert.deepEqual([hasMoves(mated), inCheck(mated), isCheckmate(mated)], [false, true, true]);
