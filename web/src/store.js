@@ -310,13 +310,15 @@ function makeStore(raw, storage) {
   return {
     save: (entry) =>
       run(['games', 'summaries'], 'readwrite', 'The game could not be saved', async (tx) => {
-        // A page being left gets no turn after this one: an entry that gives
-        // its creation is written without a read first, and the transaction
-        // is committed at once, not when the page next waits.
-        /** @type {Summary | undefined} */
-        const old = entry.created === undefined ? await tx.objectStore('summaries').get(entry.id) : undefined;
+        // A page being left gets no turn after this one: once the list has
+        // been read, the creation time comes from it and nothing is read
+        // before the write, and the transaction is committed at once, not
+        // when the page next waits.
         const now = Date.now();
-        putEntry(tx, { ...entry, created: entry.created ?? old?.created ?? now, updated: now });
+        const known = entry.created ?? (cache ? cache.rows.get(entry.id)?.summary.created ?? now : undefined);
+        /** @type {Summary | undefined} */
+        const old = known === undefined ? await tx.objectStore('summaries').get(entry.id) : undefined;
+        putEntry(tx, { ...entry, created: known ?? old?.created ?? now, updated: now });
         tx.commit();
         return /** @type {const} */ (true);
       }),

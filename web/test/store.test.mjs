@@ -157,6 +157,27 @@ test('save, load, remove and restore', async () => {
   assert.deepEqual(await store.list(), { items: [summarise(second)], total: 1 });
 });
 
+test('a save after the list was read keeps the creation time it lists', async () => {
+  const store = await open();
+  await store.save(entry('a'));
+  const { created } = ok(await store.load('a'));
+  ok(await store.list());
+  await new Promise((resolve) => setTimeout(resolve, 5));
+  await store.save(entry('a', { White: 'Tamm' }));
+  await store.save(entry('b'));
+  const [a, b] = [ok(await store.load('a')), ok(await store.load('b'))];
+  assert.equal(a.created, created, 'a stored game keeps its creation time');
+  assert.equal(a.game.headers.White, 'Tamm');
+  assert.ok(b.created > created, 'a new game gets its own');
+  assert.deepEqual(
+    ok(await store.list()).items.map((g) => [g.id, g.created]).sort(),
+    [
+      ['a', created],
+      ['b', b.created],
+    ],
+  );
+});
+
 test('the list searches players and events, sorts by date and pages', async () => {
   const store = await open();
   const games = [
