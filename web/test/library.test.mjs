@@ -30,8 +30,9 @@ function hooks() {
   window.seen = { statuses: [], states: [] };
   window.downloads = [];
   const make = URL.createObjectURL.bind(URL);
+  // Only the page's downloads: the engine's worker starts from a Blob too.
   URL.createObjectURL = (blob) => {
-    window.downloads.push(blob);
+    if (blob instanceof Blob && blob.type === 'application/x-chess-pgn') window.downloads.push(blob);
     return make(blob);
   };
   addEventListener('DOMContentLoaded', () => {
