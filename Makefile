@@ -65,7 +65,7 @@ ASAN_BUILD ?= build/asan
 test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	awk '!/^#/ && $$2 == "sanitize" { print $$1, $$3 }' tests/data/perft_caps.txt | while read -r suite nodes; do \
+	. tools/facts.sh && perft_caps sanitize | while read -r suite nodes; do \
 		./$(ASAN_BUILD)/tarvik-perft --epd tests/data/$$suite.epd --max-nodes $$nodes || exit 1; done
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'perft|e2e'
 
