@@ -128,10 +128,11 @@ dist:
 check-dist: dist
 	tools/check_dist.sh
 
-# The Debian package for amd64 and arm64 (cross-built) in dist/, added to
-# SHA256SUMS. check-deb, as root, also lints both, installs the amd64 one over
-# an older build, uses, reinstalls and purges it, and runs the arm64 one under
-# qemu-aarch64.
+# The Debian package of every target in tools/targets.tsv with a Debian
+# architecture (the foreign ones cross-built) in dist/, added to SHA256SUMS.
+# check-deb, as root, also lints them, installs the host's over an older
+# build, uses, reinstalls and purges it, and runs the others' programs under
+# their targets' emulators (tools/check_deb.sh).
 .PHONY: deb check-deb
 
 deb:
