@@ -63,7 +63,9 @@ run_apt_get() {
 }
 
 # Installs PACKAGE... from freshly read package lists, without the packages
-# they only recommend.
+# they only recommend. A mirror that fails one of the lists (a sync in
+# progress) leaves the others read, which may well do.
 apt_install() {
-    apt_get update && apt_get install --no-install-recommends "$@"
+    apt_get update || echo "tarvik: apt-get update failed; installing from the package lists at hand" >&2
+    apt_get install --no-install-recommends "$@"
 }

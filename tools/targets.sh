@@ -50,6 +50,7 @@ target_value() {
     eval "echo \"\${target_$1[*]}\""
 }
 
+# FIELD of every target, or of those whose KEY is VALUE, one a line.
 target_values() {
     local field=$1 filter=${2:-} target key
     for target in $(targets); do
