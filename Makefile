@@ -65,7 +65,7 @@ ASAN_BUILD ?= build/asan
 test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	awk '!/^#/ && $$2 == "sanitize" { print $$1, $$3 }' tests/data/perft_caps.txt | while read -r suite nodes; do \
+	. tools/facts.sh && perft_caps sanitize | while read -r suite nodes; do \
 		./$(ASAN_BUILD)/tarvik-perft --epd tests/data/$$suite.epd --max-nodes $$nodes || exit 1; done
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'perft|e2e'
 
@@ -120,18 +120,22 @@ install:
 
 # Release archives for every target of tools/targets.tsv in dist/, with
 # SHA256SUMS (tools/dist.sh); check-dist then checks each archive's programs
-# under the target's emulator (tools/check_dist.sh). docs/RELEASING.md has
-# the details.
+# under the target's emulator (tools/check_dist.sh), and builds the archives
+# again in a clone elsewhere, which must give the same bytes
+# (tools/check_reproducible.sh). docs/RELEASING.md has the details.
 dist:
 	JOBS=$(JOBS) tools/dist.sh
 
 check-dist: dist
 	tools/check_dist.sh
+	JOBS=$(JOBS) tools/check_reproducible.sh dist
 
-# The Debian package for amd64 and arm64 (cross-built) in dist/, added to
-# SHA256SUMS. check-deb, as root, also lints both, installs the amd64 one over
-# an older build, uses, reinstalls and purges it, and runs the arm64 one under
-# qemu-aarch64.
+# The Debian package of every target in tools/targets.tsv with a Debian
+# architecture (the foreign ones cross-built) in dist/, added to SHA256SUMS.
+# check-deb, as root, also lints them, installs the host's over an older
+# build, uses, reinstalls and purges it, runs the others' programs under
+# their targets' emulators (tools/check_deb.sh), and builds the packages
+# again in a clone elsewhere, which must give the same bytes.
 .PHONY: deb check-deb
 
 deb:
@@ -139,6 +143,7 @@ deb:
 
 check-deb: deb
 	tools/check_deb.sh
+	JOBS=$(JOBS) tools/check_reproducible.sh deb
 
 # WebAssembly (Debian's emscripten): build/wasm/tarvik.js + tarvik.wasm, the
 # engine under Node (`node build/wasm/tarvik.js` speaks UCI like tarvik), the

@@ -2,28 +2,42 @@
 # Checks the Debian packages tools/deb.sh built in dist/, as a user of them
 # would see them (needs root; CI runs it on a throwaway machine):
 #  1. lintian: no error and no warning (overrides only with a comment);
-#  2. amd64: installed with apt-get over an older build of the package, then
-#     used: the UCI handshake, a timed search, the bench signature and a
-#     perft suite (debian/tests/engine), --version, the manual pages, and a
-#     game under xboard through polyglot; reinstalled; purged, leaving no
-#     file of it behind;
-#  3. arm64: the same files as amd64, ARM64 programs, and the unpacked
-#     programs under qemu-aarch64: handshake, search, bench signature, perft.
+#  2. the host's architecture: installed with apt-get over an older build of
+#     the package, then used: the UCI handshake, a timed search, the bench
+#     signature and a perft suite (debian/tests/engine), --version, the manual
+#     pages, and a game under xboard through polyglot; reinstalled; purged,
+#     leaving no file of it behind;
+#  3. every other architecture: the same files as the host's package, and the
+#     unpacked programs under the target's emulator: handshake, search, bench
+#     signature, perft.
+# The packages are those of the targets with a Debian architecture
+# (tools/targets.tsv), one of them the host's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/facts.sh
 . tools/targets.sh
+. tools/apt.sh
 [ "$(id -u)" = 0 ] || { echo "tarvik: tools/check_deb.sh installs packages: run it as root" >&2; exit 1; }
 
 version=$(dpkg-parsechangelog -S Version)
-amd64=dist/tarvik_${version}_amd64.deb
-arm64=dist/tarvik_${version}_arm64.deb
-for deb in "$amd64" "$arm64"; do
+host=$(dpkg --print-architecture)
+host_deb=dist/tarvik_${version}_$host.deb
+debs=()
+needs=(lintian man)
+for target in $(targets); do
+    load_target "$target"
+    [ -n "$target_deb" ] || continue
+    debs+=("dist/tarvik_${version}_$target_deb.deb")
+    needs+=("${target_check_needs[@]}")
+done
+[[ " ${debs[*]} " == *" $host_deb "* ]] ||
+    { echo "tarvik: no target with the host's Debian architecture $host in tools/targets.tsv" >&2; exit 1; }
+for deb in "${debs[@]}"; do
     [ -f "$deb" ] || { echo "tarvik: no $deb: run make deb first" >&2; exit 1; }
 done
-(cd dist && grep -F -e "${amd64#dist/}" -e "${arm64#dist/}" SHA256SUMS | sha256sum -c --quiet -)
+(cd dist && printf '%s\n' "${debs[@]#dist/}" | grep -F -f - SHA256SUMS | sha256sum -c --quiet -)
 
-tools/need_packages.sh lintian man qemu
+tools/need_packages.sh "${needs[@]}"
 tests/e2e/install_deps.sh >/dev/null
 
 work=build/check-deb
@@ -36,11 +50,12 @@ fail() {
 }
 start=$SECONDS
 
-# 1. lintian, and a reason for every override.
+# 1. lintian, and a reason for every override. Among its errors: a program
+# built for another architecture than its package's.
 # The report shows the overridden tags too; the verdict comes from the tags
 # that are not overridden.
-lintian --show-overrides "$amd64" "$arm64" 2>&1 | grep -v 'root privileges' || true
-if lintian --fail-on error,warning "$amd64" "$arm64" >"$work/lintian.txt" 2>&1; then
+lintian --show-overrides "${debs[@]}" 2>&1 | grep -v 'root privileges' || true
+if lintian --fail-on error,warning "${debs[@]}" >"$work/lintian.txt" 2>&1; then
     echo "lintian: no error, no warning"
 else
     fail "lintian: $(grep -v 'root privileges' "$work/lintian.txt")"
@@ -48,12 +63,13 @@ fi
 awk '/^#/ { reason = 1; next } /^[^ \t]/ && !reason { print; bad = 1 } { reason = 0 } END { exit bad }' \
     debian/tarvik.lintian-overrides || fail "a lintian override without a comment giving the reason"
 
-# 2. amd64: install, upgrade, use, reinstall, purge.
+# 2. The host's package: install, upgrade, use, reinstall, purge.
 # A slimmed-down system may keep dpkg from unpacking manual pages and
 # documentation; this package's own are let through.
 keep_docs=(-o 'DPkg::Options::=--path-include=/usr/share/man/man6/tarvik*'
     -o 'DPkg::Options::=--path-include=/usr/share/doc/tarvik/*')
-apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -q "${keep_docs[@]}" "$@" >>"$work/apt.log" 2>&1; }
+apt_log=$work/apt.log
+apt_package() { apt_get "${keep_docs[@]}" "$@"; }
 # Everything the package may own or leave: its directories, dpkg's records
 # of it, and anything named after it elsewhere on the system.
 listing() {
@@ -66,25 +82,25 @@ listing() {
 }
 if dpkg-query -W tarvik >/dev/null 2>&1; then
     echo "purging the tarvik package left by an earlier run"
-    apt_get purge tarvik
+    apt_package purge tarvik
 fi
 listing >"$work/before.txt"
 # What the package holds, and which of those paths (directories such as
 # /usr/games) were there before it.
-dpkg-deb --fsys-tarfile "$amd64" | tar -t | sed 's|^\./|/|; s|/$||; /^$/d' | sort >"$work/packed.txt"
+dpkg-deb --fsys-tarfile "$host_deb" | tar -t | sed 's|^\./|/|; s|/$||; /^$/d' | sort >"$work/packed.txt"
 while read -r path; do [ ! -e "$path" ] || echo "$path"; done <"$work/packed.txt" >"$work/preexisting.txt"
 
 # An older build of the package with a program the current one no longer has.
 older=$work/older
-dpkg-deb -R "$amd64" "$older"
+dpkg-deb -R "$host_deb" "$older"
 sed -i "s/^Version: .*/Version: ${version}~older/" "$older/DEBIAN/control"
 cp "$older/usr/games/tarvik-bench" "$older/usr/games/tarvik-retired"
 (cd "$older" && find usr -type f -exec md5sum {} + | sort -k 2 >DEBIAN/md5sums)
-dpkg-deb --root-owner-group -b "$older" "$work/tarvik_${version}~older_amd64.deb" >/dev/null
-apt_get install "./$work/tarvik_${version}~older_amd64.deb" || fail "the older build does not install"
+dpkg-deb --root-owner-group -b "$older" "$work/tarvik_${version}~older_$host.deb" >/dev/null
+apt_package install "./$work/tarvik_${version}~older_$host.deb" || fail "the older build does not install"
 [ -x /usr/games/tarvik-retired ] || fail "the older build was not installed"
 
-apt_get install "./$amd64" || fail "apt-get install ./$amd64 failed (see $work/apt.log)"
+apt_package install "./$host_deb" || fail "apt-get install ./$host_deb failed (see $work/apt.log)"
 [ "$(dpkg-query -W -f='${Status} ${Version}' tarvik)" = "install ok installed $version" ] ||
     fail "tarvik $version is not installed: $(dpkg-query -W -f='${Status} ${Version}' tarvik 2>&1)"
 [ ! -e /usr/games/tarvik-retired ] || fail "the upgrade left the older build's /usr/games/tarvik-retired"
@@ -123,12 +139,12 @@ else
     fail "the game under xboard: $(cat "$work/xboard.log")"
 fi
 
-apt_get install --reinstall "./$amd64" || fail "apt-get install --reinstall failed"
+apt_package install --reinstall "./$host_deb" || fail "apt-get install --reinstall failed"
 listing >"$work/reinstalled.txt"
 diff -u "$work/installed.txt" "$work/reinstalled.txt" >"$work/reinstalled.diff" ||
     fail "reinstalling changed the files: $(cat "$work/reinstalled.diff")"
 
-apt_get purge tarvik || fail "apt-get purge tarvik failed"
+apt_package purge tarvik || fail "apt-get purge tarvik failed"
 owned_after=$(dpkg -L tarvik 2>/dev/null || true)
 [ -z "$owned_after" ] || fail "dpkg -L tarvik after the purge: $owned_after"
 ! dpkg-query -W -f='${Status}\n' tarvik 2>/dev/null | grep -qv 'not-installed' ||
@@ -141,26 +157,26 @@ while read -r path; do
 done <"$work/packed.txt"
 echo "upgrade over an older build, reinstall and purge: no stray files"
 
-# 3. arm64: the same files, ARM64 programs that run under emulation.
-dpkg-deb --contents "$arm64" | awk '{ print $1, $NF }' | sort -k 2 >"$work/arm64.contents"
-dpkg-deb --contents "$amd64" | awk '{ print $1, $NF }' | sort -k 2 >"$work/amd64.contents"
-diff -u "$work/amd64.contents" "$work/arm64.contents" >"$work/contents.diff" ||
-    fail "the arm64 package holds other files than the amd64 one: $(cat "$work/contents.diff")"
-dpkg-deb -x "$arm64" "$work/arm64"
-mkdir -p "$work/arm64-run"
-# The emulator the release checks run the arm64 target's programs under.
+# 3. The other architectures: the same files, and programs that run under
+# their targets' emulators.
+dpkg-deb --contents "$host_deb" | awk '{ print $1, $NF }' | sort -k 2 >"$work/$host.contents"
 for target in $(targets); do
     load_target "$target"
-    [ "$target_deb" != arm64 ] || break
+    arch=$target_deb
+    [ -n "$arch" ] && [ "$arch" != "$host" ] || continue
+    deb=dist/tarvik_${version}_$arch.deb
+    dpkg-deb --contents "$deb" | awk '{ print $1, $NF }' | sort -k 2 >"$work/$arch.contents"
+    diff -u "$work/$host.contents" "$work/$arch.contents" >"$work/$arch.contents.diff" ||
+        fail "the $arch package holds other files than the $host one: $(cat "$work/$arch.contents.diff")"
+    dpkg-deb -x "$deb" "$work/$arch"
+    mkdir -p "$work/$arch-run"
+    for program in tarvik tarvik-perft tarvik-bench; do
+        printf '#!/bin/sh\nexec %s %s "$@"\n' "${target_run[*]}" "$PWD/$work/$arch/usr/games/$program" \
+            >"$work/$arch-run/$program"
+        chmod +x "$work/$arch-run/$program"
+    done
+    sh debian/tests/engine "$work/$arch-run" || fail "the $arch programs under ${target_run[*]}"
 done
-[ "$target_deb" = arm64 ] || fail "no target with the Debian architecture arm64 in tools/targets.tsv"
-for program in tarvik tarvik-perft tarvik-bench; do
-    readelf -h "$work/arm64/usr/games/$program" | grep -q 'Machine: *AArch64' || fail "$program is no ARM64 program"
-    printf '#!/bin/sh\nexec %s %s "$@"\n' "${target_run[*]}" "$PWD/$work/arm64/usr/games/$program" \
-        >"$work/arm64-run/$program"
-    chmod +x "$work/arm64-run/$program"
-done
-sh debian/tests/engine "$work/arm64-run" || fail "the arm64 programs under ${target_run[*]}"
 
 if [ "$failures" -ne 0 ]; then
     echo "tools/check_deb.sh: $failures check(s) failed; logs in $work"

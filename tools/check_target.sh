@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=$1 bin=$2 deepline=$3 reference=$4
+. tools/facts.sh
 . tools/targets.sh
 load_target "$target"
 tools/need_packages.sh "${target_check_needs[@]}"
@@ -41,7 +42,7 @@ while read -r suite nodes; do
     out=$(program "$bin/tarvik-perft$exe" --epd "tests/data/$suite.epd" --max-nodes "$nodes") || true
     result=$(tail -n 1 <<<"$out")
     [[ $result =~ ^[1-9][0-9]*\ passed,\ 0\ failed$ ]] || fail "perft $suite.epd: $result"
-done < <(awk '!/^#/ && $2 == "release" { print $1, $3 }' tests/data/perft_caps.txt)
+done < <(perft_caps release)
 
 # 2. Bench signature, checked by the bench itself.
 bench=$(program "$bin/tarvik-bench$exe" --check) || fail "bench: $(tail -n 1 <<<"$bench")"

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the Debian package of the engine for every Debian architecture of
-# tools/targets.tsv (amd64 and arm64) into dist/:
+# tools/targets.tsv into dist/:
 #   tarvik_VERSION-REVISION_ARCH.deb,
 # and adds them to dist/SHA256SUMS (replacing earlier lines for them).
 # They come from debian/ through dpkg-buildpackage: the host's architecture
@@ -13,6 +13,7 @@ cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
 . tools/facts.sh
 . tools/targets.sh
+. tools/apt.sh
 
 # The packages are those of the targets with a Debian architecture, each
 # built with its target's compiler and, for the profile-guided build,
@@ -36,7 +37,7 @@ host=$(dpkg --print-architecture)
 for arch in "${architectures[@]}"; do
     [ "$arch" != "$host" ] || continue
     if [ "$(id -u)" = 0 ] && ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
-        dpkg --add-architecture "$arch"
+        with_dpkg_lock dpkg --add-architecture "$arch"
     fi
     tools/need_packages.sh "$arch-runtime"
 done

@@ -4,10 +4,12 @@
 #   tools/need_packages.sh --list KEY      prints the KEY's packages
 # The keys, their packages and what proves them present are in
 # tools/packages.txt. When a need is missing, root installs its packages with
-# apt-get; anyone else, or a failed install, gets one line naming the
-# packages, and status 1.
+# apt-get (tools/apt.sh: waiting for any other install to finish); anyone
+# else, or a failed install, gets one line naming the packages, and status 1.
 set -eu
 table=$(dirname "$0")/packages.txt
+# shellcheck source=tools/apt.sh
+. "$(dirname "$0")/apt.sh"
 # The row of KEY as "PROOF PACKAGE..." and its description after a tab.
 row() {
     awk -v key="$1" '$1 == key { line = $0; sub(/^[^ \t]+[ \t]+/, "", line)
@@ -45,8 +47,9 @@ for key in "$@"; do
     present "$proof" "$@" && continue
     if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
         echo "installing $what: $*"
-        { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@"; } \
-            >"${TMPDIR:-/tmp}/tarvik-apt.log" 2>&1 || true
+        apt_log=${TMPDIR:-/tmp}/tarvik-apt.log
+        : >"$apt_log"
+        apt_install "$@" || true
         present "$proof" "$@" && continue
     fi
     echo "tarvik: $what missing ($proof not found): install the Debian package(s) $* (apt-get install $*)" >&2

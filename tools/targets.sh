@@ -1,8 +1,13 @@
-# Reads tools/targets.tsv for the bash scripts that source this file from the
-# project root: `targets` lists the names, `load_target NAME` sets the row's
+#!/bin/bash
+# The one reader of tools/targets.tsv. Sourced from the project root by the
+# bash scripts: `targets` lists the names, `load_target NAME` sets the row's
 # fields as target_* variables (the commands as arrays, "-" as empty), and
 # `target_configure BUILD` configures a release build of the loaded target.
-# shellcheck shell=bash disable=SC2034 # the variables are for the sourcing script
+# Run, for make and sh:
+#   tools/targets.sh FIELD [KEY=VALUE]
+# prints FIELD (a target_* variable's name without "target_": name, train,
+# deb, ...) of every target, or of those whose KEY is VALUE, one a line.
+# shellcheck disable=SC2034 # the variables are for the sourcing script
 targets() { awk -F '\t' '!/^#/ && NF { print $1 }' tools/targets.tsv; }
 
 load_target() {
@@ -37,3 +42,30 @@ target_configure() {
     [ -z "$target_toolchain" ] || args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$target_toolchain.cmake")
     cmake -S . -B "$build" "${args[@]}"
 }
+
+# The loaded target's FIELD, its words joined by spaces.
+target_value() {
+    [[ $1 =~ ^[a-z_]+$ ]] && declare -p "target_$1" >/dev/null 2>&1 ||
+        { echo "tarvik: tools/targets.tsv has no field $1" >&2; return 2; }
+    eval "echo \"\${target_$1[*]}\""
+}
+
+# FIELD of every target, or of those whose KEY is VALUE, one a line.
+target_values() {
+    local field=$1 filter=${2:-} target key
+    for target in $(targets); do
+        load_target "$target"
+        if [ -n "$filter" ]; then
+            key=$(target_value "${filter%%=*}") || return 2
+            [ "$key" = "${filter#*=}" ] || continue
+        fi
+        target_value "$field" || return 2
+    done
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    cd "$(dirname "$0")/.."
+    [ $# = 1 ] || { [ $# = 2 ] && [[ $2 == *=* ]]; } || { echo "usage: tools/targets.sh FIELD [KEY=VALUE]" >&2; exit 2; }
+    target_values "$@"
+fi

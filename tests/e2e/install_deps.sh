@@ -21,20 +21,11 @@ if ((${#missing[@]} == 0)); then
 fi
 
 if [[ $(id -u) -ne 0 ]]; then
-    if command -v sudo >/dev/null 2>&1; then
-        SUDO=(sudo)
-    else
-        echo "e2e deps: missing ${missing[*]} and not root (no sudo)" >&2
-        exit 1
-    fi
-else
-    SUDO=()
+    command -v sudo >/dev/null 2>&1 || { echo "e2e deps: missing ${missing[*]} and not root (no sudo)" >&2; exit 1; }
+    exec sudo "$0" "$@"
 fi
 
 echo "e2e deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-# Try without refreshing the package lists first: on a warm machine they are current enough.
-if ! "${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
-    "${SUDO[@]}" apt-get update
-    "${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# shellcheck source=tools/apt.sh
+. "$(dirname "$0")/../../tools/apt.sh"
+apt_install "${missing[@]}"

@@ -24,8 +24,6 @@ std::string WriteEpd(const std::string& text) {
     return path;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // --help and --version answer at once, without reading the input: the "uci"
 // and "go" waiting there would bring a handshake and a search that never ends.
 TEST(ProgramArgumentsProcessTest, HelpAndVersionExitAtOnce) {

@@ -108,6 +108,8 @@ inline ProcessResult RunEngine(const std::string& input, const std::string& args
     return RunProgram("tarvik", args, input, timeout_seconds);
 }
 
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
