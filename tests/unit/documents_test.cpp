@@ -44,6 +44,13 @@ std::string Fraction(long n) {
 
 std::string Hundreds(long n) { return std::to_string(std::lround(n / 100.0) * 100); }
 
+// 10000 as the README writes it: 10,000.
+std::string Thousands(const std::string& digits) {
+    std::string out = digits;
+    for (int at = int(out.size()) - 3; at > 0; at -= 3) out.insert(std::size_t(at), ",");
+    return out;
+}
+
 // Every match of pattern in file has the number of its home as its first
 // group, and there are at least `at_least` of them, so that a rewording that
 // the pattern no longer finds comes up here too. A space in the pattern
@@ -103,7 +110,12 @@ TEST(DocumentsTest, NumbersAgreeWithTheirHomes) {
         {"README.md", R"(more than a (\w+) of the budget)", per_depth, 1},
         {"man/tarvik.6.in", R"(more than a (\w+) of the budget)", per_depth, 1},
         {"docs/HACKING.md", R"(more than a (\w+) of the budget)", per_depth, 1},
-        {"README.md", R"(divided by (\d+))", NumberIn("web/src/uci.js", R"(UNITS_PER_PAWN = (\d+);)"), 1},
+        // The page shows pawns as the engine's score over 100 table units
+        // (web/src/engine-facts.js, held to the engine by its own test).
+        {"README.md", R"(divided by (\d+))", std::to_string(PHASE_MAX * 100), 1},
+        // What the page reads of one PGN text.
+        {"README.md", R"(up to ([\d,]+) games)", Thousands(NumberIn("web/src/pgn.js", R"(MAX_GAMES = (\d+);)")), 1},
+        {"README.md", R"(games or (\d+) MB)", NumberIn("web/src/pgn.js", R"(MAX_PGN_BYTES = (\d+) \* 1024 \* 1024;)"), 1},
     });
 }
 

@@ -38,8 +38,8 @@ import { MATE_SCORE, parseBestMove, parseInfo } from './uci.js';
  * @property {ReturnType<typeof summarise>} summary
  */
 
-// The default reviews an 80-ply game in about half a minute in headless
-// chromium on a two-core machine (test/review-time.mjs measures it).
+// The default time per position; test/review-time.mjs measures what it
+// costs for a whole game.
 export const REVIEW_MS = 100;
 
 /** @returns {ReviewState} */
