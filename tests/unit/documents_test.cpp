@@ -115,7 +115,8 @@ TEST(DocumentsTest, NumbersAgreeWithTheirHomes) {
         {"README.md", R"(divided by (\d+))", std::to_string(PHASE_MAX * 100), 1},
         // What the page reads of one PGN text.
         {"README.md", R"(up to ([\d,]+) games)", Thousands(NumberIn("web/src/pgn.js", R"(MAX_GAMES = (\d+);)")), 1},
-        {"README.md", R"(games or (\d+) MB)", NumberIn("web/src/pgn.js", R"(MAX_PGN_BYTES = (\d+) \* 1024 \* 1024;)"), 1},
+        {"README.md", R"(games or (\d+) MB)", NumberIn("web/src/pgn.js", R"(MAX_PGN_BYTES = (\d+) \* 1024 \* 1024;)"),
+         1},
     });
 }
 
