@@ -7,7 +7,7 @@
 // engine is set to what the state asks of it, the game is saved when it
 // changed, and the page is drawn once.
 import { endSearch, initialCeval, noAnalysis, readLine, settle, startSearch } from './ceval.js';
-import { createSaver, initialLibrary, PAGE_SIZE } from './library-ctrl.js';
+import { createLibraryCtrl, initialLibrary } from './library-ctrl.js';
 import { readPiece, splitGames, writeGame } from './pgn.js';
 import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
 import { initialReview, judgementsByPly, readReviewLine, reviewView, skipSettled, startRun, writeResults } from './review-ctrl.js';
@@ -197,33 +197,23 @@ export function createController({
   };
   /** @type {{ kind: 'move', removed: { parent: Path, index: number, node: TreeNode }, gameId: string | null } | { kind: 'game', entry: Entry } | null} */
   let undo = null;
-  /** @type {Store | null} */
-  let store = null;
-  // Settles once the library has opened or failed to: games read before
-  // then are stored when it is open.
-  /** @type {() => void} */
-  let libraryOpened = () => {};
-  const opening = new Promise((resolve) => (libraryOpened = () => resolve(undefined)));
-  // Each write shows in the list: a new game, its length, its result.
-  const saver = createSaver(
-    async (entry) => {
-      if (!store) return true;
-      const done = await store.save(entry);
-      if (done === true) refreshList();
-      return done;
-    },
-    (message) => act(storageFailed, message),
-  );
-  // What was last handed to the saver, to save only what changed.
-  /** @type {{ game: GameRecord, path: Path, ending: Ending | null, mode: string, plies: number } | null} */
-  let saved = null;
-
   const engine = makeEngine({
     onLine: (line) => act(engineLine, line),
     onReady: () => act(() => (state.ceval.error = null)),
     onFailure: (reason) => act(engineFailed, reason),
   });
   const clock = makeClock({ onTick: () => act(() => {}), onFlag: (color) => act(flagFell, color) });
+  const library = createLibraryCtrl(
+    {
+      state,
+      act: (fn) => act(fn),
+      entry: currentEntry,
+      open: restoreGame,
+      untouched: () => isEngineGame() && root().children.length === 0,
+      pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root)) }),
+    },
+    openStore,
+  );
 
   // The clock and the engine may call back inside an action; the engine is
   // driven, the game saved and the page drawn once, when the outermost
@@ -244,7 +234,7 @@ export function createController({
     if (depth > 0) return;
     driveEngine();
     sync();
-    saveIfChanged();
+    library.changed();
     render(state);
   }
 
@@ -568,14 +558,7 @@ export function createController({
     if (last.kind === 'game') {
       undo = null;
       restoreGame(last.entry);
-      if (store) {
-        const library = store;
-        library.restore(last.entry).then((done) => {
-          if (done !== true) return act(storageFailed, done.error);
-          library.setSession(last.entry.id);
-          refreshList();
-        });
-      }
+      library.restore(last.entry);
       state.message = 'Game restored.';
       return;
     }
@@ -679,7 +662,7 @@ export function createController({
     state.game = game;
     state.gameId = id;
     // Nothing of this game has gone to the library yet.
-    saved = null;
+    library.forget();
     state.source = source;
     state.path = [];
     state.review = initialReview();
@@ -791,36 +774,11 @@ export function createController({
     if (bad.length) parts.push(`${bad.length} skipped (${bad[0].error})`);
     state.pgnMessage = { text: `${parts.join(', ')}.`, error: bad.length > 0 };
     state.loadNote = good.length > 1 ? `the first of the ${good.length} games in the text` : '';
-    saved = snapshot();
-    opening.then(() => {
-      if (store) store.addMany(entries).then((result) => act(imported, result, good.length, bad, entries[0].id, entries[0].game));
+    library.importGames(entries, (result) => {
+      if ('error' in result) return;
+      parts.splice(1, 0, ...(result.duplicates ? [`${result.duplicates} already in the library`] : []));
+      state.pgnMessage = { text: `${parts.join(', ')}.`, error: bad.length > 0 };
     });
-  }
-
-  /**
-   * @param {{ added: number, duplicates: number, ids?: Record<number, string> } | { error: string }} result
-   * @param {number} loaded
-   * @param {{ error: string, number: number }[]} bad
-   * @param {string} firstId
-   * @param {GameRecord} first
-   */
-  function imported(result, loaded, bad, firstId, first) {
-    if ('error' in result) return storageFailed(result.error);
-    const parts = [`${loaded} game${loaded === 1 ? '' : 's'} loaded`];
-    if (result.duplicates) parts.push(`${result.duplicates} already in the library`);
-    if (bad.length) parts.push(`${bad.length} skipped (${bad[0].error})`);
-    state.pgnMessage = { text: `${parts.join(', ')}.`, error: bad.length > 0 };
-    if (store && !state.gameId && state.game === first) {
-      const library = store;
-      library.findDuplicate(first).then((id) =>
-        act(() => {
-          if (state.gameId || state.game !== first) return;
-          state.gameId = typeof id === 'string' ? id : firstId;
-          library.setSession(state.gameId);
-        }),
-      );
-    }
-    refreshList();
   }
 
   /**
@@ -888,11 +846,6 @@ export function createController({
 
   // 6. The library.
 
-  /** @param {string} message */
-  function storageFailed(message) {
-    state.library = { ...state.library, status: 'off', message };
-  }
-
   /** @returns {Entry} */
   function currentEntry() {
     return {
@@ -912,36 +865,6 @@ export function createController({
       },
       updated: Date.now(),
     };
-  }
-
-  function snapshot() {
-    return { game: state.game, path: state.path, ending: state.ending, mode: state.mode, plies: state.play.plies };
-  }
-
-  // Whether the open game goes to the library: a new game, from the start or
-  // a position set up, from its first move, so that a page opened and left
-  // stores nothing and a shared position does not displace the game left open.
-  function worthSaving() {
-    if (!store || !state.gameId || state.library.status !== 'ready') return false;
-    return !!saved || !isEngineGame() || root().children.length > 0;
-  }
-
-  function saveIfChanged() {
-    if (!worthSaving()) return;
-    const now = snapshot();
-    if (saved && saved.game === now.game && samePath(saved.path, now.path) && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies) return;
-    const first = !saved;
-    saved = now;
-    saver.save(currentEntry());
-    if (first) store.persist();
-    store.setSession(state.gameId);
-  }
-
-  // Saves the clocks as they stand, for a page that is being left.
-  function saveNow() {
-    if (!worthSaving()) return;
-    saved = snapshot();
-    saver.save(currentEntry());
   }
 
   /** @param {Entry} entry */
@@ -964,88 +887,7 @@ export function createController({
     const path = entry.view && Array.isArray(entry.view.path) ? entry.view.path : [];
     if (nodeAt(root(), path) && !state.play.paused) state.path = path;
     if (state.play.paused) state.path = livePath();
-    saved = snapshot();
-  }
-
-  async function refreshList() {
-    if (!store) return;
-    const { search, sort, offset } = state.library;
-    const page = await store.list({ search, sort, offset, limit: PAGE_SIZE });
-    act(() => {
-      if ('error' in page) return storageFailed(page.error);
-      state.library = { ...state.library, items: page.items, total: page.total };
-    });
-  }
-
-  /** @param {{ search?: string, sort?: 'date-desc' | 'date-asc', offset?: number }} query */
-  function showLibrary(query) {
-    state.library = { ...state.library, ...query };
-    if (query.search !== undefined || query.sort !== undefined) state.library.offset = query.offset ?? 0;
-    refreshList();
-  }
-
-  /** @param {string} id */
-  async function openLibraryGame(id) {
-    if (!store) return;
-    await saver.flushed();
-    const entry = await store.load(id);
-    act(() => {
-      if (!entry) return storageFailed('That game is no longer in the library.');
-      if ('error' in entry) return storageFailed(entry.error);
-      restoreGame(entry);
-      if (store) store.setSession(entry.id);
-    });
-  }
-
-  async function deleteGame() {
-    if (!store || !state.gameId) return;
-    const id = state.gameId;
-    await saver.flushed();
-    const removed = await store.remove(id);
-    act(() => {
-      if (!removed) return storageFailed('The game could not be deleted.');
-      if ('error' in removed) return storageFailed(removed.error);
-      undo = { kind: 'game', entry: removed };
-      state.gameId = null;
-      state.message = 'Game deleted. Undo brings it back.';
-      newGame({ colour: state.play.player, time: `${state.play.timeControl.minutes}+${state.play.timeControl.increment}` });
-      refreshList();
-    });
-  }
-
-  /** @returns {Promise<string>} every stored game as one PGN text */
-  async function exportLibrary() {
-    if (!store) return exportPgn();
-    await saver.flushed();
-    const all = await store.all();
-    if ('error' in all) {
-      act(storageFailed, all.error);
-      return '';
-    }
-    return all.map((entry) => writeGame(entry.game, { judgements: judgementsByPly(reviewView(entry.game.root)) })).join('\n\n');
-  }
-
-  async function startLibrary() {
-    try {
-      if (!openStore) {
-        state.library = { ...state.library, status: 'off' };
-        return;
-      }
-      const opened = await openStore();
-      if ('error' in opened) return act(storageFailed, opened.error);
-      store = opened;
-      const last = await store.session();
-      const entry = typeof last === 'string' ? await store.load(last) : null;
-      act(() => {
-        state.library = { ...state.library, status: 'ready' };
-        // A game begun or loaded while the library opened stays on view.
-        const untouched = state.source === 'page' && root().children.length === 0;
-        if (entry && !('error' in entry) && untouched) restoreGame(entry);
-      });
-      refreshList();
-    } finally {
-      libraryOpened();
-    }
+    library.remember();
   }
 
   // The review read from the tree, once per tree.
@@ -1072,7 +914,6 @@ export function createController({
     engine,
     headers,
     exportPgn,
-    exportLibrary,
     canTakeBack,
     canMove,
     canReview,
@@ -1083,7 +924,7 @@ export function createController({
       return reviewed.view;
     },
     /** @returns {Promise<void>} resolves when the library has opened (or failed to) */
-    startLibrary: () => startLibrary(),
+    startLibrary: () => library.start(),
     /** @param {Settings} settings */
     start: (settings) =>
       act(() => {
@@ -1137,12 +978,20 @@ export function createController({
     flip: () => act(() => (state.orientation = other(state.orientation))),
     /** @param {Parameters<typeof editHeaders>[0]} changes */
     editHeaders: (changes) => act(editHeaders, changes),
-    /** @param {Parameters<typeof showLibrary>[0]} query */
-    showLibrary: (query) => act(showLibrary, query),
+    /** @param {Parameters<typeof library.show>[0]} query */
+    showLibrary: (query) => act(library.show, query),
     /** @param {string} id */
-    openLibraryGame: (id) => openLibraryGame(id),
-    deleteGame: () => deleteGame(),
-    saveNow: () => saveNow(),
-    flushed: () => saver.flushed(),
+    openLibraryGame: (id) => library.open(id),
+    deleteGame: () =>
+      library.remove((removed) => {
+        undo = { kind: 'game', entry: removed };
+        state.gameId = null;
+        state.message = 'Game deleted. Undo brings it back.';
+        newGame({ colour: state.play.player, time: `${state.play.timeControl.minutes}+${state.play.timeControl.increment}` });
+      }),
+    saveNow: () => library.saveNow(),
+    flushed: () => library.flushed(),
+    /** @returns {Promise<string>} every stored game as one PGN text, or this one with no library */
+    exportLibrary: async () => (await library.exportAll()) ?? exportPgn(),
   };
 }
