@@ -394,7 +394,8 @@ export function createView(board, ctrl) {
     const rows = lines.map(
       (info) =>
         '<tr>' +
-        [info.depth, formatScore(info.cp, info.turn, state.play.player), formatCount(info.nodes), formatCount(info.nps), info.san]
+        // A depth done within the clock's resolution has no speed to show.
+        [info.depth, formatScore(info.cp, info.turn, state.play.player), formatCount(info.nodes), info.time ? formatCount(info.nps) : '', info.san]
           .map((t) => `<td>${escape(t)}</td>`)
           .join('') +
         '</tr>',
@@ -415,6 +416,7 @@ export function createView(board, ctrl) {
         `<span class="result">${escape(g.result || '*')}</span> ` +
         `<span class="date">${escape(g.date || '')}</span> ` +
         `<span class="plies">${moves} move${moves === 1 ? '' : 's'}</span>` +
+        (g.source === 'setup' ? ' <span class="setup">from a position</span>' : '') +
         (g.opening ? ` <span class="opening">${escape(g.opening)}</span>` : '') +
         (g.reviewed ? ' <span class="reviewed">reviewed</span>' : '') +
         '</li>'
