@@ -110,7 +110,11 @@ field('pgn-file').addEventListener('change', async () => {
   const files = field('pgn-file').files;
   const file = files && files[0];
   if (!file) return;
-  ctrl.loadPgn(await file.slice(0, MAX_PGN_BYTES + 1).text());
+  try {
+    ctrl.loadPgn(await file.slice(0, MAX_PGN_BYTES + 1).text());
+  } catch (e) {
+    ctrl.setMessage(`The file ${file.name} could not be read (${e instanceof Error ? e.message : e}).`);
+  }
   field('pgn-file').value = '';
 });
 onClick('restart', () => ctrl.restartEngine());

@@ -566,9 +566,10 @@ test('a backup: the library exported, the storage cleared, the file imported bri
   fs.writeFileSync(file, backup);
   const { page, close } = await openPage();
   assert.equal(await libraryCount(page), '0–0 of 0', 'a new context starts with an empty library');
+  // The browser reads the file after the change event: it stays until then.
   await (await page.$('#pgn-file')).uploadFile(file);
-  fs.rmSync(file);
   await waitForCount(page, 3);
+  fs.rmSync(file);
   assert.match((await view(page)).pgnMessage, /^3 games loaded\.$/);
   const back = await library(page);
   const line = (g) => [g.players, g.result, g.moves, g.reviewed].join(' | ');
