@@ -536,10 +536,18 @@ export function createController({
     mainlineChanged();
   }
 
+  /**
+   * Whether the move at path is one of the game's own moves.
+   * @param {Path} path
+   */
+  function isGameMove(path) {
+    const game = livePath();
+    return isEngineGame() && path.length > 0 && path.length <= game.length && samePath(path, game.slice(0, path.length));
+  }
+
   function deleteOnView() {
     if (!canEditTree() || state.path.length === 0) return;
-    const game = livePath();
-    if (isEngineGame() && state.path.length <= game.length && samePath(state.path, game.slice(0, state.path.length))) {
+    if (isGameMove(state.path)) {
       state.message = "The game's own moves stay; Take back undoes a move during a game.";
       return;
     }
@@ -918,6 +926,9 @@ export function createController({
     canMove,
     canReview,
     canEditTree,
+    // What the tree buttons may do to the move on view.
+    canPromote: () => canEditTree() && !isMainline(root(), state.path) && !touchesGame(state.path),
+    canDelete: () => canEditTree() && state.path.length > 0 && !isGameMove(state.path),
     /** @returns {ReviewView | null} */
     reviewOnView: () => {
       if (reviewed.root !== root()) reviewed = { root: root(), view: reviewView(root()) };

@@ -262,9 +262,8 @@ export function createView(board, ctrl) {
     const glyph = node.nags.map((n) => GLYPHS[n]).find(Boolean) || '';
     if (nag.value !== glyph) nag.value = glyph;
     nag.disabled = state.path.length === 0;
-    const editable = ctrl.canEditTree();
-    /** @type {HTMLButtonElement} */ ($('promote')).disabled = !editable || isMainline(state.game.root, state.path);
-    /** @type {HTMLButtonElement} */ ($('delete-move')).disabled = !editable || state.path.length === 0;
+    /** @type {HTMLButtonElement} */ ($('promote')).disabled = !ctrl.canPromote();
+    /** @type {HTMLButtonElement} */ ($('delete-move')).disabled = !ctrl.canDelete();
     /** @type {HTMLButtonElement} */ ($('undo')).disabled = !state.canUndo;
     const moveMessage = $('move-message');
     setText(moveMessage, state.moveMessage ? state.moveMessage.text : '');

@@ -282,13 +282,17 @@ test('analysis during a game against the engine never rewrites the game', () => 
   ctrl.toggleAnalysis();
   ctrl.goToPly(1);
   ctrl.playMove('c7', 'c5');
+  assert.equal(ctrl.canPromote(), false, 'the button says so before the message');
   ctrl.promote();
   assert.match(state.message, /game's own moves/);
   ctrl.goToPly(2);
   ctrl.playMove('d2', 'd4');
   ctrl.goTo(['e2e4', 'e7e5']);
+  assert.equal(ctrl.canDelete(), false);
   ctrl.deleteMove();
   assert.match(state.message, /Take back/);
+  ctrl.goTo(['e2e4', 'e7e5', 'd2d4']);
+  assert.equal(ctrl.canDelete(), true, 'a move past the game is analysis');
   assert.equal(sans(state), 'e4 e5 d4', 'an analysis move past the game continues the line');
   ctrl.toggleAnalysis();
   engine.boot();
