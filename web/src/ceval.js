@@ -12,10 +12,10 @@ import { parseInfo } from './uci.js';
 
 /**
  * A search the engine runs: a move of the game, an analysis of the position
- * on view, or a position of a review. key names the position (its FEN and
+ * on view, a position of a review, or a practice try to judge. key names the position (its FEN and
  * the path to it), so that the same FEN reached by another line is another
  * search.
- * @typedef {{ kind: 'move' | 'analyse' | 'review', fen: string, key: string }} Job
+ * @typedef {{ kind: 'move' | 'analyse' | 'review' | 'practise', fen: string, key: string }} Job
  */
 
 /**
@@ -80,7 +80,7 @@ export function endSearch(ceval, engine) {
  */
 export function startSearch(ceval, engine, job, position, go) {
   ceval.job = job;
-  if (job.kind !== 'review') ceval.analysis = { key: job.key, fen: job.fen, lines: [], stopped: false };
+  if (job.kind === 'move' || job.kind === 'analyse') ceval.analysis = { key: job.key, fen: job.fen, lines: [], stopped: false };
   engine.send(position);
   engine.send(go);
 }
@@ -114,7 +114,7 @@ export function readLine(ceval, line) {
   const job = ceval.job;
   const info = parseInfo(line);
   if (info) {
-    if (!job || job.kind === 'review') return null;
+    if (!job || job.kind === 'review' || job.kind === 'practise') return null;
     const best = info.pv && info.pv[0];
     /** @type {Line} */
     const row = { ...(/** @type {Info} */ (info)), turn: turnOf(job.fen), san: best ? sanOf(job.fen, best) : '' };

@@ -10,6 +10,17 @@ import { endSearch, initialCeval, noAnalysis, readLine, settle, startSearch } fr
 import { createLibraryCtrl, initialLibrary } from './library-ctrl.js';
 import { readPiece, splitGames, writeGame } from './pgn.js';
 import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
+import {
+  PROMPTS,
+  emptyRecord,
+  firstLook,
+  judgeRun,
+  markResult,
+  practiceItems,
+  readRecord,
+  startPractice,
+  verdict,
+} from './practice-ctrl.js';
 import { initialReview, judgementsByPly, readReviewLine, reviewView, skipSettled, startRun, writeResults } from './review-ctrl.js';
 import {
   addChild,
@@ -38,6 +49,9 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
 /** @typedef {import('./review-ctrl.js').ReviewState} ReviewState */
 /** @typedef {import('./review-ctrl.js').ReviewView} ReviewView */
 /** @typedef {import('./library-ctrl.js').LibraryState} LibraryState */
+/** @typedef {import('./practice-ctrl.js').PracticeRun} PracticeRun */
+/** @typedef {import('./practice-ctrl.js').PracticeRecord} PracticeRecord */
+/** @typedef {import('./practice-ctrl.js').Counts} Counts */
 /** @typedef {import('./store.js').Store} Store */
 /** @typedef {import('./store.js').Entry} Entry */
 
@@ -69,6 +83,10 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
  * @property {CevalState} ceval
  * @property {ReviewState} review
  * @property {LibraryState} library
+ * @property {PracticeRun | null} practice a practice going on
+ * @property {PracticeRecord} practiceRecord what was practised in this game
+ * @property {Counts | null} practiceDone the counts of the practice just ended
+ * @property {{ playerName: string, sound: boolean }} prefs
  * @property {{ from: string, to: string } | null} promotion a move waiting for its piece
  * @property {string} message
  * @property {{ text: string, error: boolean } | null} fenMessage
@@ -98,6 +116,19 @@ const IMPORT_SLICE = 50;
  */
 export function other(color) {
   return color === 'w' ? 'b' : 'w';
+}
+
+/**
+ * The side a game's headers give the player, by name.
+ * @param {Record<string, string>} headers
+ * @param {string} name
+ * @returns {Color | null}
+ */
+export function playerSide(headers, name) {
+  const wanted = String(name || '').trim().toLowerCase();
+  if (!wanted) return null;
+  for (const color of /** @type {Color[]} */ (['w', 'b'])) if (String(headers[NAMES[color]] || '').trim().toLowerCase() === wanted) return color;
+  return null;
 }
 
 /**
@@ -186,6 +217,10 @@ export function createController({
     ceval: initialCeval(),
     review: initialReview(),
     library: initialLibrary(),
+    practice: null,
+    practiceRecord: emptyRecord(),
+    practiceDone: null,
+    prefs: { playerName: '', sound: false },
     promotion: null,
     message: '',
     fenMessage: null,
@@ -275,9 +310,14 @@ export function createController({
   function driveEngine() {
     const ceval = state.ceval;
     const run = state.review.run;
+    const practice = state.practice;
     /** @type {import('./ceval.js').Job | null} */
     let want = null;
-    if (run) {
+    // While practising, the engine only judges tries: an analysis would
+    // give the answer away.
+    if (practice) {
+      if (practice.judge && practice.attempt) want = { kind: 'practise', fen: practice.attempt.fen, key: `${practice.index} ${practice.attempt.id}` };
+    } else if (run) {
       if (skipSettled(run)) want = { kind: 'review', fen: run.fens[run.next], key: `${run.next} ${run.paths[run.next].join(' ')}` };
       else finishReview();
     } else if (state.mode === 'play') {
@@ -285,6 +325,13 @@ export function createController({
         want = { kind: 'move', fen: liveNode().fen, key: livePath().join(' ') };
     } else want = { kind: 'analyse', fen: fenOnView(), key: state.path.join(' ') };
     if (!settle(ceval, engine, want) || !want) return;
+    if (want.kind === 'practise' && practice && practice.attempt) {
+      const item = practice.items[practice.index];
+      const nodes = /** @type {TreeNode[]} */ (nodesAlong(root(), item.path));
+      const position = positionCommand(root().fen, [...nodes.slice(1), practice.attempt]);
+      startSearch(ceval, engine, want, position, `go movetime ${practice.ms * MOVETIME_PER_DEPTH_MS}`);
+      return;
+    }
     if (want.kind === 'review' && run) {
       startSearch(ceval, engine, want, positionAt(run.paths[run.next]), `go movetime ${run.ms * MOVETIME_PER_DEPTH_MS}`);
       return;
@@ -303,11 +350,26 @@ export function createController({
   /** @param {string} reason */
   function engineFailed(reason) {
     state.ceval.job = null;
+    // A try being judged is given back to the player.
+    const practice = state.practice;
+    if (practice && practice.status === 'judging') {
+      practice.status = 'find';
+      practice.attempt = null;
+      practice.judge = null;
+    }
     state.ceval.error = `The engine is not running: ${reason}.`;
   }
 
   /** @param {string} line */
   function engineLine(line) {
+    const practice = state.practice;
+    if (practice && practice.judge && state.ceval.job && state.ceval.job.kind === 'practise') {
+      if (readReviewLine(practice.judge, line)) {
+        state.ceval.job = null;
+        judged(verdict(practice.items[practice.index], practice.judge.evals[0]));
+      }
+      return;
+    }
     const run = state.review.run;
     if (run && state.ceval.job && state.ceval.job.kind === 'review') {
       if (readReviewLine(run, line)) state.ceval.job = null;
@@ -349,7 +411,7 @@ export function createController({
   // 3. The review.
 
   function canReview() {
-    return mainline(root()).length > 1 && (state.mode === 'analyse' || !!state.ending) && !state.review.run;
+    return mainline(root()).length > 1 && (state.mode === 'analyse' || !!state.ending) && !state.review.run && !state.practice;
   }
 
   /** @param {number} [ms] */
@@ -422,6 +484,7 @@ export function createController({
   // turn, or in analysis from any position on view.
   function canMove() {
     if (state.promotion || state.review.run) return false;
+    if (state.practice) return state.practice.status === 'find' || state.practice.status === 'wrong';
     if (state.mode === 'analyse') return true;
     return !state.ending && !state.play.paused && atLive() && liveTurn() === state.play.player && !state.ceval.job;
   }
@@ -440,6 +503,7 @@ export function createController({
     }
     const legal = play(fen, { from, to, promotion });
     if (!legal) return;
+    if (state.practice) return practiseTry(legal);
     state.message = '';
     state.moveMessage = null;
     state.ceval.halted = false;
@@ -482,7 +546,7 @@ export function createController({
 
   /** @param {Path} path */
   function goTo(path) {
-    if (state.promotion || !nodeAt(root(), path)) return;
+    if (state.promotion || state.practice || !nodeAt(root(), path)) return;
     state.path = path;
   }
 
@@ -509,7 +573,7 @@ export function createController({
 
   // The tree opens once a game against the engine is over, or in analysis.
   function canEditTree() {
-    return (state.mode === 'analyse' || !!state.ending) && !state.review.run && !state.promotion;
+    return (state.mode === 'analyse' || !!state.ending) && !state.review.run && !state.promotion && !state.practice;
   }
 
   // The moves of a game against the engine are the game: analysis adds
@@ -667,6 +731,12 @@ export function createController({
    */
   function openGame(game, source, id) {
     endSearch(state.ceval, engine);
+    // A practice over the library opens the games it goes through; any
+    // other game opened ends it.
+    const practice = state.practice;
+    if (!(practice && practice.status === 'loading' && practice.items[practice.index].gameId === id)) endPractice();
+    state.practiceRecord = emptyRecord();
+    state.practiceDone = null;
     state.game = game;
     state.gameId = id;
     // Nothing of this game has gone to the library yet.
@@ -861,6 +931,7 @@ export function createController({
       source: state.source,
       game: state.game,
       view: { path: state.path },
+      practice: state.practiceRecord,
       play: {
         source: state.source,
         mode: state.mode,
@@ -892,6 +963,7 @@ export function createController({
       // the page is closed.
       if (state.mode === 'play' && !state.ending) state.play.paused = true;
     }
+    state.practiceRecord = readRecord(entry.practice);
     const path = entry.view && Array.isArray(entry.view.path) ? entry.view.path : [];
     if (nodeAt(root(), path) && !state.play.paused) state.path = path;
     if (state.play.paused) state.path = livePath();
@@ -901,8 +973,221 @@ export function createController({
   // The review read from the tree, once per tree.
   /** @type {{ root: TreeNode | null, view: ReviewView | null }} */
   let reviewed = { root: null, view: null };
+  function reviewOnView() {
+    if (reviewed.root !== root()) reviewed = { root: root(), view: reviewView(root()) };
+    return reviewed.view;
+  }
 
-  // 7. The game as PGN.
+  // 7. Practising mistakes.
+
+  /**
+   * The side a practice is for: 'w', 'b', or 'me', the player's side, by
+   * their name in the game's headers or as the side they played here.
+   * @param {string} side
+   * @param {Record<string, string>} headers
+   * @param {Source | undefined} source
+   * @param {Color | undefined} player
+   * @returns {Color | null}
+   */
+  function practiceSide(side, headers, source, player) {
+    if (side === 'w' || side === 'b') return side;
+    const named = playerSide(headers, state.prefs.playerName);
+    if (named) return named;
+    return source === 'import' || !player ? null : player;
+  }
+
+  function canPractise() {
+    return !state.practice && !state.review.run && (state.mode === 'analyse' || !!state.ending) && !!reviewOnView();
+  }
+
+  /**
+   * @param {string} side 'w', 'b' or 'me'
+   * @param {number} [ms] the judge's time per try
+   */
+  function practise(side, ms) {
+    if (!canPractise()) return;
+    const color = practiceSide(side, state.game.headers, state.source, state.play.player);
+    if (!color) {
+      state.message = 'Give your name in the settings to practise your side of a loaded game, or choose White or Black.';
+      return;
+    }
+    const review = /** @type {ReviewView} */ (reviewOnView());
+    const items = practiceItems(review, mainline(root()), color, { gameId: state.gameId, record: state.practiceRecord });
+    if (!items.length) {
+      state.message = `${NAMES[color]} made no mistake or blunder in this game.`;
+      return;
+    }
+    beginPractice(startPractice('game', items, ms ?? 0));
+  }
+
+  /**
+   * The mistakes of every reviewed game in the library, oldest game first,
+   * but for those found already.
+   * @param {string} side
+   * @param {number} [ms]
+   */
+  function practiseAll(side, ms) {
+    if (state.practice || state.review.run) return;
+    if (state.library.status !== 'ready') {
+      state.message = 'The library is not open: there are no stored games to practise.';
+      return;
+    }
+    library.entries().then((entries) =>
+      act(() => {
+        if (!entries || state.practice || state.review.run) return;
+        /** @type {import('./practice-ctrl.js').PracticeItem[]} */
+        const items = [];
+        const date = (/** @type {Entry} */ e) => String(e.game.headers.Date || '').replace(/\?/g, '0');
+        const oldest = [...entries].sort((a, b) => date(a).localeCompare(date(b)) || (a.created ?? 0) - (b.created ?? 0));
+        for (const entry of oldest) {
+          const review = reviewView(entry.game.root);
+          if (!review) continue;
+          const p = /** @type {{ source?: Source, player?: Color }} */ (entry.play || {});
+          const color = practiceSide(side, entry.game.headers, entry.source ?? p.source, p.player);
+          if (!color) continue;
+          const record = entry.id === state.gameId ? state.practiceRecord : readRecord(entry.practice);
+          items.push(...practiceItems(review, mainline(entry.game.root), color, { gameId: entry.id, record, skipFound: true }));
+        }
+        if (!items.length) {
+          state.message = 'No reviewed game in the library has a mistake left to practise for that side.';
+          return;
+        }
+        beginPractice(startPractice('library', items, ms ?? 0));
+      }),
+    );
+  }
+
+  /** @param {PracticeRun} run */
+  function beginPractice(run) {
+    endSearch(state.ceval, engine);
+    if (state.mode === 'play' && !state.ending) clock.stop();
+    state.practice = run;
+    state.practiceDone = null;
+    state.message = '';
+    showItem();
+  }
+
+  function endPractice() {
+    if (!state.practice) return;
+    if (state.ceval.job && state.ceval.job.kind === 'practise') endSearch(state.ceval, engine);
+    state.practice = null;
+  }
+
+  // The practice's position on view; a position from another game opens
+  // that game first.
+  function showItem() {
+    const run = /** @type {PracticeRun} */ (state.practice);
+    const item = run.items[run.index];
+    run.status = 'loading';
+    run.attempt = null;
+    run.judge = null;
+    run.tries = [];
+    run.result = null;
+    if (item.gameId === null || item.gameId === state.gameId) return placeItem();
+    library.open(item.gameId).then(() => act(() => state.practice === run && placeItem()));
+  }
+
+  function placeItem() {
+    const run = /** @type {PracticeRun} */ (state.practice);
+    const item = run.items[run.index];
+    // The game may have changed since the practice began: a position no
+    // longer before the same move is passed over.
+    const node = state.gameId === item.gameId ? nodeAt(root(), item.path) : null;
+    const next = node && node.children[0];
+    if (!node || node.fen !== item.fen || !next || next.id !== item.played) return nextItem();
+    state.path = item.path;
+    state.orientation = item.color;
+    run.status = 'find';
+  }
+
+  /**
+   * A try from the position before the bad move.
+   * @param {{ id: string, san: string, fen: string }} legal
+   */
+  function practiseTry(legal) {
+    const run = /** @type {PracticeRun} */ (state.practice);
+    const item = run.items[run.index];
+    run.attempt = { id: legal.id, san: legal.san, fen: legal.fen };
+    const look = firstLook(item, legal);
+    if (look !== 'search') return judged(look);
+    run.judge = judgeRun(legal.fen, run.ms);
+    if (run.judge.next > 0) return judged(verdict(item, run.judge.evals[0]));
+    run.status = 'judging';
+  }
+
+  /** @param {'good' | 'wrong'} outcome */
+  function judged(outcome) {
+    const run = /** @type {PracticeRun} */ (state.practice);
+    const item = run.items[run.index];
+    const attempt = /** @type {{ san: string }} */ (run.attempt);
+    run.judge = null;
+    /** @type {import('./practice-ctrl.js').Try} */
+    const tried = { san: attempt.san, verdict: outcome };
+    run.tries.push(tried);
+    if (outcome === 'good') {
+      run.status = 'good';
+      settleItem('found', [tried]);
+      return;
+    }
+    // A wrong try leaves the board as it was, for the next one.
+    run.status = 'wrong';
+    run.attempt = null;
+    settleItem(null, [tried]);
+  }
+
+  /**
+   * The item's result, once it has one, and its tries go to the game's
+   * record; until then it stands as skipped.
+   * @param {import('./practice-ctrl.js').PracticeResult | null} result
+   * @param {import('./practice-ctrl.js').Try[]} tries
+   */
+  function settleItem(result, tries) {
+    const run = /** @type {PracticeRun} */ (state.practice);
+    if (result && !run.result) {
+      run.result = result;
+      run.counts[result]++;
+    }
+    state.practiceRecord = markResult(state.practiceRecord, run.items[run.index], run.result ?? 'skipped', tries);
+  }
+
+  function practiseShow() {
+    const run = state.practice;
+    if (!run || (run.status !== 'find' && run.status !== 'wrong')) return;
+    const item = run.items[run.index];
+    const read = readMove(item.fen, item.best);
+    const legal = 'error' in read ? null : play(item.fen, { from: read.from, to: read.to, promotion: read.promotion || undefined });
+    if (!legal) return;
+    run.attempt = { id: legal.id, san: legal.san, fen: legal.fen };
+    run.status = 'shown';
+    settleItem('shown', []);
+  }
+
+  function nextItem() {
+    const run = state.practice;
+    if (!run || run.status === 'judging') return;
+    if (run.status !== 'loading') settleItem('skipped', []);
+    run.index++;
+    if (run.index < run.items.length) return showItem();
+    state.practiceDone = run.counts;
+    state.practice = null;
+  }
+
+  /** What the board shows while practising: the try or the move shown. */
+  function practiceBoard() {
+    const run = state.practice;
+    if (!run || !run.attempt) return null;
+    return { fen: run.attempt.fen, lastMove: [run.attempt.id.slice(0, 2), run.attempt.id.slice(2, 4)] };
+  }
+
+  function practicePrompt() {
+    const run = state.practice;
+    if (!run || run.status === 'loading') return '';
+    if (run.status === 'good') return PROMPTS.good;
+    if (run.status === 'wrong') return PROMPTS.wrong;
+    return PROMPTS.find;
+  }
+
+  // 8. The game as PGN.
 
   // The headers as the page exports them.
   function headers() {
@@ -930,10 +1215,24 @@ export function createController({
     canPromote: () => canEditTree() && !isMainline(root(), state.path) && !touchesGame(state.path),
     canDelete: () => canEditTree() && state.path.length > 0 && !isGameMove(state.path),
     /** @returns {ReviewView | null} */
-    reviewOnView: () => {
-      if (reviewed.root !== root()) reviewed = { root: root(), view: reviewView(root()) };
-      return reviewed.view;
-    },
+    reviewOnView,
+    canPractise,
+    practiceBoard,
+    practicePrompt,
+    /** @param {string} side @param {number} [ms] */
+    practise: (side, ms) => act(practise, side, ms),
+    /** @param {string} side @param {number} [ms] */
+    practiseAll: (side, ms) => act(practiseAll, side, ms),
+    practiseShow: () => act(practiseShow),
+    practiseNext: () => act(nextItem),
+    practiseStop: () =>
+      act(() => {
+        const run = state.practice;
+        if (!run || run.status === 'judging') return;
+        if (run.status !== 'loading') settleItem('skipped', []);
+        state.practiceDone = run.counts;
+        endPractice();
+      }),
     /** @returns {Promise<void>} resolves when the library has opened (or failed to) */
     startLibrary: () => library.start(),
     /** @param {Settings} settings */

@@ -111,8 +111,10 @@ export function createLibraryCtrl(host, openStore) {
     },
     (message) => act(() => failed(message)),
   );
+  /** @type {Entry | null} the game of an import on view, waiting for its key */
+  let onView = null;
   // What was last handed to the saver, to save only what changed.
-  /** @type {{ game: object, path: string[], ending: object | null, mode: string, plies: number } | null} */
+  /** @type {{ game: object, path: string[], ending: object | null, mode: string, plies: number, practice: object } | null} */
   let saved = null;
 
   /** @param {string} message */
@@ -121,7 +123,7 @@ export function createLibraryCtrl(host, openStore) {
   }
 
   function snapshot() {
-    return { game: state.game, path: state.path, ending: state.ending, mode: state.mode, plies: state.play.plies };
+    return { game: state.game, path: state.path, ending: state.ending, mode: state.mode, plies: state.play.plies, practice: state.practiceRecord };
   }
 
   // Whether the open game goes to the library: a new game, from the start or
@@ -137,7 +139,7 @@ export function createLibraryCtrl(host, openStore) {
     if (!worthSaving() || !store) return;
     const now = snapshot();
     const same = saved && saved.game === now.game && saved.path.join(' ') === now.path.join(' ');
-    if (same && saved && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies) return;
+    if (same && saved && saved.ending === now.ending && saved.mode === now.mode && saved.plies === now.plies && saved.practice === now.practice) return;
     const first = !saved;
     saved = now;
     saver.save(host.entry());
@@ -210,16 +212,21 @@ export function createLibraryCtrl(host, openStore) {
     });
   }
 
-  /** @returns {Promise<string | null>} every stored game as one PGN text; null with no library */
-  async function exportAll() {
+  /** @returns {Promise<Entry[] | null>} every stored game, oldest first, the open one as saved; null when they cannot be read */
+  async function entries() {
     if (!store) return null;
     await saver.flushed();
     const all = await store.all();
-    if ('error' in all) {
-      act(() => failed(all.error));
-      return '';
-    }
-    return all.map((entry) => host.pgn(entry.game)).join('\n\n');
+    if (!('error' in all)) return all;
+    act(() => failed(all.error));
+    return null;
+  }
+
+  /** @returns {Promise<string | null>} every stored game as one PGN text; null with no library */
+  async function exportAll() {
+    if (!store) return null;
+    const all = await entries();
+    return all ? all.map((entry) => host.pgn(entry.game)).join('\n\n') : '';
   }
 
   /**
@@ -232,6 +239,9 @@ export function createLibraryCtrl(host, openStore) {
   function importGames(entries, report) {
     saved = snapshot();
     const first = entries[0];
+    // The first game stays the one on view until another is opened, however
+    // it is changed meanwhile (a review, a move): it gets its key then.
+    onView = first;
     opening.then(() => {
       if (!store) return;
       const library = store;
@@ -239,10 +249,10 @@ export function createLibraryCtrl(host, openStore) {
         act(() => {
           if ('error' in result) failed(result.error);
           report(result);
-          if ('error' in result || state.gameId || state.game !== first.game) return refresh();
+          if ('error' in result || state.gameId || onView !== first) return refresh();
           library.findDuplicate(first.game).then((id) =>
             act(() => {
-              if (state.gameId || state.game !== first.game) return;
+              if (state.gameId || onView !== first) return;
               state.gameId = typeof id === 'string' ? id : first.id;
               library.setSession(state.gameId);
             }),
@@ -284,10 +294,14 @@ export function createLibraryCtrl(host, openStore) {
     remove,
     restore,
     exportAll,
+    entries,
     importGames,
     failed,
     /** The game just opened has nothing stored yet. */
-    forget: () => (saved = null),
+    forget: () => {
+      saved = null;
+      onView = null;
+    },
     /** The game just opened is stored as it is. */
     remember: () => (saved = snapshot()),
     flushed: () => saver.flushed(),

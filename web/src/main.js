@@ -99,6 +99,17 @@ $('comment-input').addEventListener('input', () => ctrl.setComment(/** @type {HT
 $('nag').addEventListener('change', () => ctrl.setNag(field('nag').value));
 onClick('review', () => ctrl.review(Number(field('review-time').value)));
 onClick('cancel-review', () => ctrl.cancelReview());
+onClick('practise', () => {
+  ctrl.practise(field('practise-side').value, Number(field('practise-time').value));
+  showBoard();
+});
+onClick('practise-all', () => {
+  ctrl.practiseAll(field('practise-side').value, Number(field('practise-time').value));
+  showBoard();
+});
+onClick('practise-show', () => ctrl.practiseShow());
+onClick('practise-next', () => ctrl.practiseNext());
+onClick('practise-stop', () => ctrl.practiseStop());
 onClick('play-from-here', () => {
   ctrl.playFromHere(settings());
   showBoard();

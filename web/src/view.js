@@ -6,6 +6,7 @@
 import { formatClock } from './clock.js';
 import { NAMES, other } from './controller.js';
 import { graphMarkup } from './graph.js';
+import { countsText, recordCounts } from './practice-ctrl.js';
 import { inCheck, legalDests, turnOf } from './rules.js';
 import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
 import { isMainline, mainline, nodeAt, nodesAlong, samePath } from './tree.js';
@@ -72,11 +73,13 @@ function movesMarkup(state, review) {
     const judgement = judged && judged.judgement;
     const mark = judgement ? MARKS[/** @type {keyof typeof MARKS} */ (judgement)] : node.nags.map((n) => GLYPHS[n] || '').join('');
     const key = path.join(' ');
+    const practised = main ? state.practiceRecord.positions[node.ply] : undefined;
     const attrs =
       `class="san${key === current ? ' current' : ''}" data-node data-path="${escape(key)}" data-ply="${node.ply}" data-san="${escape(node.san)}"` +
       (main ? ' data-main' : '') +
       (key === current ? ' data-current' : '') +
-      (judgement ? ` data-judgement="${judgement}"` : '');
+      (judgement ? ` data-judgement="${judgement}"` : '') +
+      (practised && practised.move === node.id ? ` data-practised="${practised.result}"` : '');
     let text = `<span ${attrs}>${escape(node.san)}${mark ? `<span class="mark">${mark}</span>` : ''}</span>`;
     if (judged && judged.best && judgement) text += `<span class="best">best ${escape(judged.best)}</span>`;
     return text;
@@ -181,27 +184,29 @@ export function createView(board, ctrl) {
   /** @param {State} state */
   function drawBoard(state) {
     const node = nodeOnView(state);
-    const fen = node.fen;
+    // While practising, a try or the move shown stands on the board.
+    const shown = ctrl.practiceBoard();
+    const fen = shown ? shown.fen : node.fen;
     const turn = turnOf(fen);
     const { dests, check } = rulesOf(fen);
     /** @type {'w' | 'b' | 'both' | null} */
     let who = null;
-    if (ctrl.canMove()) who = state.mode === 'analyse' ? 'both' : state.play.player;
+    if (ctrl.canMove()) who = state.practice ? state.practice.items[state.practice.index].color : state.mode === 'analyse' ? 'both' : state.play.player;
     const a = state.ceval.analysis;
-    const lines = a.fen === fen && a.key === state.path.join(' ') ? a.lines : [];
+    const lines = !state.practice && a.fen === fen && a.key === state.path.join(' ') ? a.lines : [];
     const best = state.mode === 'analyse' && lines[0] && lines[0].pv && lines[0].pv[0];
     board.show({
       fen,
       turn,
       who,
       dests,
-      lastMove: node.id ? [node.id.slice(0, 2), node.id.slice(2, 4)] : null,
+      lastMove: shown ? shown.lastMove : node.id ? [node.id.slice(0, 2), node.id.slice(2, 4)] : null,
       check,
       orientation: state.orientation,
       arrows: best ? [{ from: best.slice(0, 2), to: best.slice(2, 4) }] : [],
     });
     $('board').dataset.fen = fen;
-    $('board').dataset.ply = String(node.ply);
+    $('board').dataset.ply = String(shown ? node.ply + 1 : node.ply);
   }
 
   /**
@@ -271,6 +276,15 @@ export function createView(board, ctrl) {
 
   /** @param {State} state */
   function status(state) {
+    const practice = state.practice;
+    if (practice) {
+      if (practice.status === 'loading') return 'Opening the next game…';
+      const item = practice.items[practice.index];
+      const where = `Position ${practice.index + 1} of ${practice.items.length}: ${NAMES[item.color]} played ${item.playedSan} here.`;
+      if (practice.status === 'judging') return `${where} Checking your move…`;
+      if (practice.status === 'shown') return `${where} The engine's move: ${item.best}.`;
+      return where;
+    }
     const run = state.review.run;
     if (run) return `Reviewing: position ${Math.min(run.next + 1, run.fens.length)} of ${run.fens.length}…`;
     if (state.mode === 'analyse') return state.ceval.searching ? 'Analysing…' : 'Analysis: move either side.';
@@ -287,6 +301,7 @@ export function createView(board, ctrl) {
 
   /** @param {State} state */
   function pageState(state) {
+    if (state.practice) return 'practise';
     if (state.review.run) return 'review';
     if (state.mode === 'analyse') return 'analyse';
     if (state.ending) return 'over';
@@ -386,10 +401,29 @@ export function createView(board, ctrl) {
   }
 
   /** @param {State} state */
+  function drawPractice(state) {
+    const run = state.practice;
+    /** @type {HTMLButtonElement} */ ($('practise')).disabled = !ctrl.canPractise();
+    /** @type {HTMLButtonElement} */ ($('practise-all')).disabled = !!run || !!state.review.run || state.library.status !== 'ready';
+    $('practise-running').hidden = !run;
+    setText($('practise-prompt'), ctrl.practicePrompt());
+    $('practise-prompt').dataset.status = run ? run.status : '';
+    /** @type {HTMLButtonElement} */ ($('practise-show')).disabled = !run || (run.status !== 'find' && run.status !== 'wrong');
+    /** @type {HTMLButtonElement} */ ($('practise-next')).disabled = !run || run.status === 'judging';
+    setText($('practise-next'), run && run.index + 1 >= run.items.length ? 'Finish' : 'Next position');
+    // The practice just ended, or this game's practice as stored with it.
+    const counts = run ? run.counts : state.practiceDone || recordCounts(state.practiceRecord, mainline(state.game.root));
+    const summary = $('practise-summary');
+    summary.hidden = !counts;
+    const lead = run ? 'This practice so far' : state.practiceDone ? 'Practice done' : 'Practised in this game';
+    setText(summary, counts ? `${lead}: ${countsText(counts)}` : '');
+  }
+
+  /** @param {State} state */
   function drawInfo(state) {
     const node = nodeOnView(state);
     const a = state.ceval.analysis;
-    const lines = state.mode === 'play' || (a.fen === node.fen && a.key === state.path.join(' ')) ? a.lines : [];
+    const lines = state.practice ? [] : state.mode === 'play' || (a.fen === node.fen && a.key === state.path.join(' ')) ? a.lines : [];
     const rows = lines.map(
       (info) =>
         '<tr>' +
@@ -443,6 +477,7 @@ export function createView(board, ctrl) {
     drawPanel(state);
     drawInfo(state);
     drawReview(state, review);
+    drawPractice(state);
     drawLibrary(state);
   };
 }

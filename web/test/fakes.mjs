@@ -2,6 +2,7 @@
 // engine, a clock moved by hand, and a controller built on them.
 import assert from 'node:assert/strict';
 import { createController } from '../src/controller.js';
+import { openStore } from '../src/store.js';
 import { mainline } from '../src/tree.js';
 
 // An engine that records what it is sent and answers only when told.
@@ -155,4 +156,25 @@ export function answerReview(s, scores, best = () => 'a7a6') {
     assert.equal(go, 'go movetime 40000');
   }
   return asked;
+}
+
+/**
+ * A page opened on the library in factory, as after a reload.
+ * @param {IDBFactory} factory
+ * @param {object} [settings]
+ */
+export async function reopen(factory, settings = undefined) {
+  const s = setUp(settings, { store: () => openStore({ indexedDB: factory, storage: null }) });
+  await s.ctrl.startLibrary();
+  await settle(s);
+  return s;
+}
+
+// Lets the library's pending reads and writes finish.
+/** @param {ReturnType<typeof setUp>} s */
+export async function settle(s) {
+  for (let i = 0; i < 6; i++) {
+    await s.ctrl.flushed();
+    await new Promise((resolve) => setTimeout(resolve, 5));
+  }
 }

@@ -7,24 +7,8 @@ import assert from 'node:assert/strict';
 import test from 'node:test';
 import { openStore } from '../src/store.js';
 import { readFileSync } from 'node:fs';
-import { answerReview, line, playLine, sans, setUp } from './fakes.mjs';
+import { answerReview, line, playLine, reopen, sans, settle, setUp } from './fakes.mjs';
 import { writeRaw } from './raw-idb.mjs';
-
-/** A page opened on the library in factory, as after a reload. @param {IDBFactory} factory */
-async function reopen(factory, settings = undefined) {
-  const s = setUp(settings, { store: () => openStore({ indexedDB: factory, storage: null }) });
-  await s.ctrl.startLibrary();
-  await settle(s);
-  return s;
-}
-
-// Lets the library's pending reads and writes finish.
-async function settle(s) {
-  for (let i = 0; i < 5; i++) {
-    await s.ctrl.flushed();
-    await new Promise((resolve) => setTimeout(resolve, 5));
-  }
-}
 
 test('a game against the engine comes back paused where it stood, with its clocks, and Resume goes on', async () => {
   const factory = new IDBFactory();
