@@ -81,7 +81,8 @@ function movesMarkup(state, review) {
       (judgement ? ` data-judgement="${judgement}"` : '') +
       (practised && practised.move === node.id ? ` data-practised="${practised.result}"` : '');
     let text = `<span ${attrs}>${escape(node.san)}${mark ? `<span class="mark">${mark}</span>` : ''}</span>`;
-    if (judged && judged.best && judgement) text += `<span class="best">best ${escape(judged.best)}</span>`;
+    // The preferred move would give a practice its answer.
+    if (judged && judged.best && judgement && !state.practice) text += `<span class="best">best ${escape(judged.best)}</span>`;
     return text;
   };
   // A variation inline: numbers before White's moves and after a break;
