@@ -117,6 +117,8 @@ TEST(DocumentsTest, NumbersAgreeWithTheirHomes) {
         {"README.md", R"(up to ([\d,]+) games)", Thousands(NumberIn("web/src/pgn.js", R"(MAX_GAMES = (\d+);)")), 1},
         {"README.md", R"(games or (\d+) MB)", NumberIn("web/src/pgn.js", R"(MAX_PGN_BYTES = (\d+) \* 1024 \* 1024;)"),
          1},
+        // A practice try's margin against the best move.
+        {"README.md", R"(within (\d+) points)", NumberIn("web/src/practice-ctrl.js", R"(GOOD_MARGIN = (\d+);)"), 1},
     });
 }
 
