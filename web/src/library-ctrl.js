@@ -1,6 +1,7 @@
 // The library as the page shows it: whether games can be saved, the page of
-// stored games on view, and the queue that writes the open game as it
-// changes. The store itself (store.js) knows nothing of the page.
+// stored games on view, the queue that writes the open game as it changes,
+// and the player's settings kept beside the games. The store itself
+// (store.js) knows nothing of the page.
 
 /** @typedef {import('./store.js').Store} Store */
 /** @typedef {import('./store.js').Summary} Summary */
@@ -210,6 +211,18 @@ export function createLibraryCtrl(host, openStore) {
     });
   }
 
+  /**
+   * Keeps the player's settings; without a library they last as long as
+   * the page.
+   * @param {import('./prefs.js').Prefs} prefs
+   */
+  function savePrefs(prefs) {
+    if (!store || state.library.status !== 'ready') return;
+    store.setSettings(prefs).then((done) => {
+      if (done !== true) act(() => failed(done.error));
+    });
+  }
+
   /** @returns {Promise<string | null>} every stored game as one PGN text; null with no library */
   async function exportAll() {
     if (!store) return null;
@@ -262,9 +275,12 @@ export function createLibraryCtrl(host, openStore) {
       const result = await openStore();
       if ('error' in result) return act(() => failed(result.error));
       store = result;
+      const kept = await store.settings();
       const last = await store.session();
       const entry = typeof last === 'string' ? await store.load(last) : null;
       act(() => {
+        if (kept && 'error' in kept) return failed(kept.error);
+        if (kept) state.prefs = /** @type {import('./prefs.js').Prefs} */ (kept);
         state.library = { ...state.library, status: 'ready' };
         // A game begun or loaded while the library opened stays on view.
         if (entry && !('error' in entry) && host.untouched()) host.open(entry);
@@ -285,6 +301,7 @@ export function createLibraryCtrl(host, openStore) {
     restore,
     exportAll,
     importGames,
+    savePrefs,
     failed,
     /** The game just opened has nothing stored yet. */
     forget: () => (saved = null),
