@@ -44,6 +44,18 @@ export function noAnalysis() {
   return { key: null, fen: null, lines: [], stopped: false };
 }
 
+/**
+ * The engine's lines when they are for this position reached by this path;
+ * none otherwise.
+ * @param {CevalState['analysis']} analysis
+ * @param {string} fen
+ * @param {string[]} path
+ * @returns {Line[]}
+ */
+export function linesOn(analysis, fen, path) {
+  return analysis.fen === fen && analysis.key === path.join(' ') ? analysis.lines : [];
+}
+
 /** @returns {CevalState} */
 export function initialCeval() {
   return { name: ENGINE_NAME, ready: false, searching: false, error: null, job: null, analysis: noAnalysis(), halted: false };

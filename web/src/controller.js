@@ -3,12 +3,14 @@
 // engine (ceval.js), the review (review-ctrl.js) and the library
 // (library-ctrl.js) each keep a state of their own inside it. The engine, the
 // clock, the store and the calendar come in from outside, so that the same
-// actions run in the browser and under node:test. After each action the
+// actions run in the browser and under node:test, and so do the move sounds.
+// After each action the
 // engine is set to what the state asks of it, the game is saved when it
 // changed, and the page is drawn once.
-import { endSearch, initialCeval, noAnalysis, readLine, settle, startSearch } from './ceval.js';
+import { endSearch, initialCeval, linesOn, noAnalysis, readLine, settle, startSearch } from './ceval.js';
 import { createLibraryCtrl, initialLibrary } from './library-ctrl.js';
 import { readPiece, splitGames, writeGame } from './pgn.js';
+import { initialPrefs, playerSide, readPrefs } from './prefs.js';
 import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
 import {
   PROMPTS,
@@ -86,7 +88,6 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
  * @property {PracticeRun | null} practice a practice going on
  * @property {PracticeRecord} practiceRecord what was practised in this game
  * @property {Counts | null} practiceDone the counts of the practice just ended
- * @property {{ playerName: string, sound: boolean }} prefs
  * @property {{ from: string, to: string } | null} promotion a move waiting for its piece
  * @property {string} message
  * @property {{ text: string, error: boolean } | null} fenMessage
@@ -95,6 +96,8 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
  * @property {string} loadNote what the load said about the game on view
  * @property {boolean} customTime the form shows the minutes and increment
  * @property {boolean} canUndo a deleted move or game can come back
+ * @property {import('./prefs.js').Prefs} prefs the player's settings
+ * @property {boolean} help the list of keys is open
  */
 
 /**
@@ -116,19 +119,6 @@ const IMPORT_SLICE = 50;
  */
 export function other(color) {
   return color === 'w' ? 'b' : 'w';
-}
-
-/**
- * The side a game's headers give the player, by name.
- * @param {Record<string, string>} headers
- * @param {string} name
- * @returns {Color | null}
- */
-export function playerSide(headers, name) {
-  const wanted = String(name || '').trim().toLowerCase();
-  if (!wanted) return null;
-  for (const color of /** @type {Color[]} */ (['w', 'b'])) if (String(headers[NAMES[color]] || '').trim().toLowerCase() === wanted) return color;
-  return null;
 }
 
 /**
@@ -192,6 +182,7 @@ function newGameRecord(fen) {
  * @param {() => Date} [deps.today]
  * @param {() => string} [deps.newId]
  * @param {(fn: () => void) => void} [deps.later] runs fn once the page has had a turn
+ * @param {(kind: 'move' | 'capture') => void} [deps.sound] sounds a move made, when the player wants sounds
  */
 export function createController({
   engine: makeEngine,
@@ -202,6 +193,7 @@ export function createController({
   today = () => new Date(),
   newId = counter(),
   later = (fn) => setTimeout(fn, 0),
+  sound = () => {},
 }) {
   /** @type {State} */
   const state = {
@@ -220,7 +212,6 @@ export function createController({
     practice: null,
     practiceRecord: emptyRecord(),
     practiceDone: null,
-    prefs: { playerName: '', sound: false },
     promotion: null,
     message: '',
     fenMessage: null,
@@ -229,6 +220,8 @@ export function createController({
     loadNote: '',
     customTime: false,
     canUndo: false,
+    prefs: initialPrefs(),
+    help: false,
   };
   /** @type {{ kind: 'move', removed: { parent: Path, index: number, node: TreeNode }, gameId: string | null } | { kind: 'game', entry: Entry } | null} */
   let undo = null;
@@ -405,7 +398,17 @@ export function createController({
       clock.stop();
       return;
     }
+    sounded(legal.san);
     gameMove(legal);
+  }
+
+  /**
+   * A move made on the board, typed or played by the engine sounds; going
+   * through the moves and loading a game are silent.
+   * @param {string} san
+   */
+  function sounded(san) {
+    if (state.prefs.sound) sound(san.includes('x') ? 'capture' : 'move');
   }
 
   // 3. The review.
@@ -503,6 +506,7 @@ export function createController({
     }
     const legal = play(fen, { from, to, promotion });
     if (!legal) return;
+    sounded(legal.san);
     if (state.practice) return practiseTry(legal);
     state.message = '';
     state.moveMessage = null;
@@ -569,6 +573,28 @@ export function createController({
     else if (where === 'last') goTo(lineEnd(root(), path));
     else if (where === 'up') goTo(siblingPath(root(), path, -1));
     else if (where === 'down') goTo(siblingPath(root(), path, 1));
+  }
+
+  /**
+   * The next (1) or previous (-1) main-line move the review judged an
+   * inaccuracy, a mistake or a blunder, from the ply on view.
+   * @param {1 | -1} direction
+   */
+  function goToJudged(direction) {
+    const review = reviewOnView();
+    if (!review) return;
+    const plies = review.judged.filter((m) => m.judgement).map((m) => m.ply);
+    const here = state.path.length;
+    const ply = direction > 0 ? plies.find((p) => p > here) : plies.reverse().find((p) => p < here);
+    if (ply !== undefined) goToPly(ply);
+  }
+
+  // In analysis, the first move of the engine's line for the position on view.
+  function playBest() {
+    if (state.mode !== 'analyse' || state.practice) return;
+    const [line] = linesOn(state.ceval.analysis, fenOnView(), state.path);
+    const move = line && line.pv && line.pv[0] ? uciMove(line.pv[0]) : null;
+    if (move) playMove(move.from, move.to, move.promotion);
   }
 
   // The tree opens once a game against the engine is over, or in analysis.
@@ -763,12 +789,13 @@ export function createController({
     const player = colour === 'random' ? (random() < 0.5 ? 'w' : 'b') : colour === 'b' ? 'b' : 'w';
     const record = newGameRecord(fen || START_FEN);
     const name = state.ceval.name;
+    const me = state.prefs.playerName.trim() || 'You';
     record.headers = {
       Event: 'Casual game',
       Site: 'tarvik in the browser',
       Date: pgnDate(today()),
-      White: player === 'w' ? 'You' : name,
-      Black: player === 'b' ? 'You' : name,
+      White: player === 'w' ? me : name,
+      Black: player === 'b' ? me : name,
       Result: '*',
       TimeControl: `${Math.round(tc.minutes * 60)}+${tc.increment}`,
     };
@@ -793,7 +820,7 @@ export function createController({
     clock.stop();
     openGame(game, 'import', id);
     state.mode = 'analyse';
-    state.orientation = 'w';
+    state.orientation = playerSide(game.headers, state.prefs.playerName) ?? 'w';
     state.play = { ...state.play, plies: mainline(game.root).length - 1, paused: false };
     state.ending = recordedEnding(game);
   }
@@ -920,6 +947,12 @@ export function createController({
     state.game = { ...state.game, headers };
     // A loaded game's result is what its record says.
     if (!isEngineGame() && changes.Result !== undefined) state.ending = recordedEnding(state.game);
+  }
+
+  /** @param {Partial<import('./prefs.js').Prefs>} changes */
+  function setPrefs(changes) {
+    state.prefs = readPrefs({ ...state.prefs, ...changes });
+    library.savePrefs(state.prefs);
   }
 
   // 6. The library.
@@ -1262,6 +1295,13 @@ export function createController({
     goTo: (path) => act(goTo, path),
     /** @param {'first' | 'prev' | 'next' | 'last' | 'up' | 'down'} where */
     navigate: (where) => act(navigate, where),
+    /** @param {1 | -1} direction */
+    goToJudged: (direction) => act(goToJudged, direction),
+    playBest: () => act(playBest),
+    /** @param {Partial<import('./prefs.js').Prefs>} changes */
+    setPrefs: (changes) => act(setPrefs, changes),
+    /** @param {boolean} open */
+    showHelp: (open) => act(() => (state.help = open)),
     promote: () => act(promoteOnView),
     deleteMove: () => act(deleteOnView),
     undo: () => act(undoDelete),

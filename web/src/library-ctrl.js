@@ -1,6 +1,7 @@
 // The library as the page shows it: whether games can be saved, the page of
-// stored games on view, and the queue that writes the open game as it
-// changes. The store itself (store.js) knows nothing of the page.
+// stored games on view, the queue that writes the open game as it changes,
+// and the player's settings kept beside the games. The store itself
+// (store.js) knows nothing of the page.
 
 /** @typedef {import('./store.js').Store} Store */
 /** @typedef {import('./store.js').Summary} Summary */
@@ -212,6 +213,18 @@ export function createLibraryCtrl(host, openStore) {
     });
   }
 
+  /**
+   * Keeps the player's settings; without a library they last as long as
+   * the page.
+   * @param {import('./prefs.js').Prefs} prefs
+   */
+  function savePrefs(prefs) {
+    if (!store || state.library.status !== 'ready') return;
+    store.setSettings(prefs).then((done) => {
+      if (done !== true) act(() => failed(done.error));
+    });
+  }
+
   /** @returns {Promise<Entry[] | null>} every stored game, oldest first, the open one as saved; null when they cannot be read */
   async function entries() {
     if (!store) return null;
@@ -272,9 +285,12 @@ export function createLibraryCtrl(host, openStore) {
       const result = await openStore();
       if ('error' in result) return act(() => failed(result.error));
       store = result;
+      const kept = await store.settings();
       const last = await store.session();
       const entry = typeof last === 'string' ? await store.load(last) : null;
       act(() => {
+        if (kept && 'error' in kept) return failed(kept.error);
+        if (kept) state.prefs = /** @type {import('./prefs.js').Prefs} */ (kept);
         state.library = { ...state.library, status: 'ready' };
         // A game begun or loaded while the library opened stays on view.
         if (entry && !('error' in entry) && host.untouched()) host.open(entry);
@@ -296,6 +312,7 @@ export function createLibraryCtrl(host, openStore) {
     exportAll,
     entries,
     importGames,
+    savePrefs,
     failed,
     /** The game just opened has nothing stored yet. */
     forget: () => {

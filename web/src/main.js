@@ -6,9 +6,11 @@ import { createClock } from './clock.js';
 import { createController } from './controller.js';
 import { createEngine } from './engine.js';
 import { plyAt } from './graph.js';
+import { bindingFor } from './keys.js';
 import { registerOffline } from './offline.js';
 import { MAX_PGN_BYTES } from './pgn.js';
 import { checkFen } from './rules.js';
+import { createSound } from './sound.js';
 import { newId, openStore } from './store.js';
 import { mainline } from './tree.js';
 import { createView } from './view.js';
@@ -24,7 +26,14 @@ const onClick = (id, fn) => $(id).addEventListener('click', fn);
 
 /** @type {(state: import('./controller.js').State) => void} */
 let render = () => {};
-const ctrl = createController({ engine: createEngine, clock: createClock, render: (state) => render(state), store: () => openStore(), newId });
+const ctrl = createController({
+  engine: createEngine,
+  clock: createClock,
+  render: (state) => render(state),
+  store: () => openStore(),
+  newId,
+  sound: createSound(),
+});
 const board = createBoard($('board'), { onMove: (from, to) => ctrl.playMove(from, to) });
 render = createView(board, ctrl);
 
@@ -62,18 +71,43 @@ onClick('nav-first', () => ctrl.navigate('first'));
 onClick('nav-prev', () => ctrl.navigate('prev'));
 onClick('nav-next', () => ctrl.navigate('next'));
 onClick('nav-last', () => ctrl.navigate('last'));
-/** @type {Record<string, 'prev' | 'next' | 'first' | 'last' | 'up' | 'down'>} */
-const KEYS = { ArrowLeft: 'prev', ArrowRight: 'next', Home: 'first', End: 'last', ArrowUp: 'up', ArrowDown: 'down' };
+
+// The keys (keys.js); what they do beyond the controller's actions.
+/** @type {import('./keys.js').KeyHost} */
+const keyHost = {
+  ctrl,
+  focus: (id) => $(id).focus(),
+  openLibrary() {
+    $('library-box').scrollIntoView({ block: 'start' });
+    const first = /** @type {HTMLElement | null} */ ($('library').querySelector('[data-game-id]'));
+    (first || $('library-search')).focus({ preventScroll: true });
+  },
+  review: () => ctrl.review(Number(field('review-time').value)),
+  leave: () => {
+    const el = document.activeElement;
+    if (el instanceof HTMLElement && el !== document.body) el.blur();
+  },
+};
 document.addEventListener('keydown', (e) => {
-  const target = /** @type {HTMLElement} */ (e.target);
-  if (e.key === 'Escape' && /^(INPUT|TEXTAREA|SELECT)$/.test(target.tagName)) {
-    target.blur();
-    return;
-  }
-  if (!KEYS[e.key] || e.altKey || e.ctrlKey || e.metaKey || /^(INPUT|TEXTAREA|SELECT)$/.test(target.tagName)) return;
+  const binding = bindingFor({ key: e.key, ctrlKey: e.ctrlKey, altKey: e.altKey, metaKey: e.metaKey, target: /** @type {HTMLElement} */ (e.target) });
+  if (!binding) return;
+  // Also keeps '/' out of the move box it opens.
   e.preventDefault();
-  ctrl.navigate(KEYS[e.key]);
+  binding.run(keyHost);
 });
+onClick('show-help', () => ctrl.showHelp(true));
+onClick('help-close', () => ctrl.showHelp(false));
+$('help').addEventListener('click', (e) => {
+  if (e.target === $('help')) ctrl.showHelp(false);
+});
+$('key-moments').addEventListener('click', (e) => {
+  const moment = /** @type {HTMLElement | null} */ (/** @type {HTMLElement} */ (e.target).closest('[data-ply]'));
+  if (!moment) return;
+  ctrl.goToPly(Number(moment.dataset.ply));
+  showBoard();
+});
+field('player-name').addEventListener('input', () => ctrl.setPrefs({ playerName: field('player-name').value }));
+field('sound').addEventListener('change', () => ctrl.setPrefs({ sound: field('sound').checked }));
 field('move-input').addEventListener('keydown', (e) => {
   if (e.key !== 'Enter') return;
   ctrl.typeMove(field('move-input').value);

@@ -2,6 +2,7 @@
 // evaluations and the engine's preferred moves written into the tree, where
 // the judgements are read from. What was reviewed is kept with the game, so
 // a reopened or imported review needs no search.
+import { gameAccuracy, keyMoments } from './accuracy.js';
 import { hasMoves, isCheckmate, sanOf, turnOf } from './rules.js';
 import { judgeMoves, summarise, whiteEval } from './review.js';
 import { mainline, updateAt } from './tree.js';
@@ -36,6 +37,8 @@ import { MATE_SCORE, parseBestMove, parseInfo } from './uci.js';
  * @property {(Evaluation | undefined)[]} evals by ply
  * @property {import('./review.js').Judged[]} judged
  * @property {ReturnType<typeof summarise>} summary
+ * @property {Record<'w' | 'b', number | null>} accuracy each side's, in percent
+ * @property {import('./accuracy.js').KeyMoment[]} moments
  */
 
 // The default time per position; test/review-time.mjs measures what it
@@ -148,12 +151,13 @@ export function reviewView(root) {
   const nodes = mainline(root);
   if (nodes.length < 2 || !nodes.slice(1).some((n) => n.eval)) return null;
   const evals = nodes.map((n) => n.eval);
+  const start = turnOf(root.fen);
   const judged = judgeMoves(
     evals,
-    turnOf(root.fen),
+    start,
     nodes.map((n) => n.best ?? null),
   );
-  return { evals, judged, summary: summarise(judged) };
+  return { evals, judged, summary: summarise(judged), accuracy: gameAccuracy(evals, start), moments: keyMoments(evals) };
 }
 
 /**

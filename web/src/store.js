@@ -1,10 +1,13 @@
 // The game library in the browser's IndexedDB: each game with its review and
-// the position on view, a summary of each for the list, and the game left open.
+// the position on view, a summary of each for the list, the game left open
+// and the player's settings.
 import { wrap } from 'idb';
+import { readPrefs } from './prefs.js';
 
 /** @typedef {import('./types.js').GameRecord} GameRecord */
 /** @typedef {import('./types.js').TreeNode} TreeNode */
 /** @typedef {import('./types.js').Path} Path */
+/** @typedef {import('./prefs.js').Prefs} Prefs */
 /** @typedef {import('idb').IDBPDatabase} Database */
 /** @typedef {import('idb').IDBPTransaction<unknown, string[], IDBTransactionMode>} Transaction */
 
@@ -87,6 +90,10 @@ const ROSTER = ['Event', 'Site', 'Date', 'Round', 'White', 'Black', 'Result'];
  * @property {(gameId: string | null) => Promise<true | Failure>} setSession
  *   the game open when the page is left
  * @property {() => Promise<string | null | Failure>} session
+ * @property {(prefs: Prefs) => Promise<true | Failure>} setSettings the
+ *   player's settings, kept as one record of the meta store
+ * @property {() => Promise<Prefs | null | Failure>} settings null when none
+ *   were kept
  * @property {() => Promise<boolean>} persist asks the browser once to keep the
  *   site's data; its answer
  * @property {() => string | null} firstError the first failure's message, to be
@@ -417,6 +424,18 @@ function makeStore(raw, storage) {
         /** @type {{ gameId?: string } | undefined} */
         const record = await tx.objectStore('meta').get('session');
         return record?.gameId ?? null;
+      }),
+
+    setSettings: (prefs) =>
+      run(['meta'], 'readwrite', 'The settings could not be saved', async (tx) => {
+        quiet(tx.objectStore('meta').put({ key: 'settings', ...readPrefs(prefs) }));
+        return /** @type {const} */ (true);
+      }),
+
+    settings: () =>
+      run(['meta'], 'readonly', 'The settings could not be read', async (tx) => {
+        const record = await tx.objectStore('meta').get('settings');
+        return record ? readPrefs(record) : null;
       }),
 
     persist() {

@@ -1,12 +1,14 @@
 // Draws the page from the controller's state: the board, the clocks, the
-// move tree, the engine's lines, the review, the library and the panel's
-// texts and buttons. It reads the state and writes the page, and nothing
+// move tree, the engine's lines, the review, the library, the player's
+// settings, the list of keys and the panel's texts and buttons. It reads the state and writes the page, and nothing
 // else; what did not change is left as it is, so a redraw ten times a second
 // costs little.
+import { linesOn } from './ceval.js';
 import { formatClock } from './clock.js';
 import { NAMES, other } from './controller.js';
 import { graphMarkup } from './graph.js';
 import { countsText, recordCounts } from './practice-ctrl.js';
+import { KEYS } from './keys.js';
 import { inCheck, legalDests, turnOf } from './rules.js';
 import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
 import { isMainline, mainline, nodeAt, nodesAlong, samePath } from './tree.js';
@@ -176,9 +178,7 @@ export function createView(board, ctrl) {
     const node = nodeOnView(state);
     if (node.eval) return node.eval;
     if (state.mode !== 'analyse') return null;
-    const a = state.ceval.analysis;
-    if (a.fen !== node.fen || a.key !== state.path.join(' ')) return null;
-    const line = a.lines.find((l) => Number.isFinite(l.cp));
+    const line = linesOn(state.ceval.analysis, node.fen, state.path).find((l) => Number.isFinite(l.cp));
     return line ? whiteEval(/** @type {number} */ (line.cp), line.depth, turnOf(node.fen)) : null;
   }
 
@@ -193,8 +193,8 @@ export function createView(board, ctrl) {
     /** @type {'w' | 'b' | 'both' | null} */
     let who = null;
     if (ctrl.canMove()) who = state.practice ? state.practice.items[state.practice.index].color : state.mode === 'analyse' ? 'both' : state.play.player;
-    const a = state.ceval.analysis;
-    const lines = !state.practice && a.fen === fen && a.key === state.path.join(' ') ? a.lines : [];
+    // While practising, no engine line gives the answer away.
+    const lines = state.practice ? [] : linesOn(state.ceval.analysis, fen, state.path);
     const best = state.mode === 'analyse' && lines[0] && lines[0].pv && lines[0].pv[0];
     board.show({
       fen,
@@ -374,10 +374,15 @@ export function createView(board, ctrl) {
     if (review) {
       const rows = /** @type {('w' | 'b')[]} */ (['w', 'b']).map((c) => {
         const s = review.summary[c];
-        return `<tr><td>${NAMES[c]}</td><td>${s.inaccuracy}</td><td>${s.mistake}</td><td>${s.blunder}</td><td>${round1(s.averageLoss)}%</td></tr>`;
+        const accuracy = review.accuracy[c];
+        return (
+          `<tr><td>${NAMES[c]}</td><td>${s.inaccuracy}</td><td>${s.mistake}</td><td>${s.blunder}</td><td>${round1(s.averageLoss)}%</td>` +
+          `<td id="accuracy-${NAMES[c].toLowerCase()}">${accuracy === null ? '–' : `${round1(accuracy)}%`}</td></tr>`
+        );
       });
       setHtml($('summary-body'), rows.join(''));
     }
+    drawMoments(state, review, onMain);
     const evaluation = evaluationOnView(state);
     const bar = $('eval-bar');
     bar.classList.toggle('idle', !evaluation);
@@ -399,6 +404,46 @@ export function createView(board, ctrl) {
     const pgnMessage = $('pgn-message');
     setText(pgnMessage, importing ? `Reading game ${importing.done} of ${importing.total}…` : state.pgnMessage ? state.pgnMessage.text : '');
     pgnMessage.className = state.pgnMessage && state.pgnMessage.error ? 'error' : '';
+  }
+
+  /**
+   * The key moments: each move with its number and White's chance before
+   * and after it.
+   * @param {State} state
+   * @param {ReviewView | null} review
+   * @param {boolean} onMain
+   */
+  function drawMoments(state, review, onMain) {
+    const box = $('key-moments');
+    box.hidden = !review || !review.moments.length;
+    if (box.hidden || !review) return;
+    const nodes = mainline(state.game.root);
+    const items = review.moments.map(({ ply, before, after }) => {
+      const parent = nodes[ply - 1];
+      const move = `${moveNumber(parent)}${turnOf(parent.fen) === 'w' ? '.' : '…'} ${nodes[ply].san}`;
+      const current = onMain && state.path.length === ply ? ' class="current"' : '';
+      return (
+        `<li><button type="button" data-ply="${ply}"${current}><span class="move">${escape(move)}</span> ` +
+        `<span class="swing">White ${Math.round(before)}% → ${Math.round(after)}%</span></button></li>`
+      );
+    });
+    setHtml($('key-moments-list'), items.join(''));
+  }
+
+  /** @param {State} state */
+  function drawPrefs(state) {
+    const name = input('player-name');
+    if (document.activeElement !== name && name.value !== state.prefs.playerName) name.value = state.prefs.playerName;
+    input('sound').checked = state.prefs.sound;
+  }
+
+  let helpOpen = false;
+  /** @param {State} state */
+  function drawHelp(state) {
+    setHtml($('help-keys'), KEYS.map((k) => `<tr data-key="${escape(k.key)}"><th><kbd>${escape(k.label)}</kbd></th><td>${escape(k.does)}</td></tr>`).join(''));
+    $('help').hidden = !state.help;
+    if (state.help && !helpOpen) $('help-close').focus();
+    helpOpen = state.help;
   }
 
   /** @param {State} state */
@@ -423,8 +468,7 @@ export function createView(board, ctrl) {
   /** @param {State} state */
   function drawInfo(state) {
     const node = nodeOnView(state);
-    const a = state.ceval.analysis;
-    const lines = state.practice ? [] : state.mode === 'play' || (a.fen === node.fen && a.key === state.path.join(' ')) ? a.lines : [];
+    const lines = state.practice ? [] : state.mode === 'play' ? state.ceval.analysis.lines : linesOn(state.ceval.analysis, node.fen, state.path);
     const rows = lines.map(
       (info) =>
         '<tr>' +
@@ -480,5 +524,7 @@ export function createView(board, ctrl) {
     drawReview(state, review);
     drawPractice(state);
     drawLibrary(state);
+    drawPrefs(state);
+    drawHelp(state);
   };
 }

@@ -2,9 +2,11 @@
 // moves by hand. An action goes in; the state and the engine's commands come
 // out.
 //   node --test test/controller.test.mjs
+import 'fake-indexeddb/auto';
 import assert from 'node:assert/strict';
 import test from 'node:test';
 import { readGame } from '../src/pgn.js';
+import { openStore } from '../src/store.js';
 import { mainline } from '../src/tree.js';
 import { answerReview, line, playLine, sans, setUp } from './fakes.mjs';
 
@@ -401,4 +403,146 @@ test('a PGN loads into the record the page plays; a bad one leaves the game', ()
   assert.equal(state.game.root.fen, 'rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 2');
   assert.equal(state.play.player, 'b');
   assert.equal(state.ceval.job.kind, 'move');
+});
+
+// A reviewed game read from PGN: 2. Nf3 and 2... Nc6 are mistakes (about 29
+// and 25 points lost), 3... Qh4 a blunder.
+const JUDGED = `[White "Ann"]
+[Black "Ben"]
+
+{ [%eval 0.2] } 1. e4 { [%eval 0.2] } e5 { [%eval 0.2] } 2. Nf3 { [%eval -3] } Nc6 { [%eval 0] }
+3. Bc4 { [%eval 0] } Qh4 { [%eval 9] } 4. Nxh4 { [%eval 9] } *`;
+
+test('n and p go to the next and previous judged move of the main line, from the ply on view', () => {
+  const { ctrl, state } = setUp();
+  ctrl.goToJudged(1);
+  assert.deepEqual(state.path, [], 'nothing without a review');
+  ctrl.loadPgn(JUDGED);
+  assert.deepEqual(
+    ctrl.reviewOnView().judged.filter((m) => m.judgement).map((m) => m.ply),
+    [3, 4, 6],
+  );
+  /** @type {[1 | -1, number][]} */
+  const steps = [
+    [1, 3],
+    [1, 4],
+    [1, 6],
+    [1, 6],
+    [-1, 4],
+    [-1, 3],
+    [-1, 3],
+  ];
+  for (const [direction, ply] of steps) {
+    ctrl.goToJudged(direction);
+    assert.equal(state.path.length, ply, `${direction} to ply ${ply}`);
+  }
+  // From a variation at ply 5: the main line's judged moves after and before it.
+  ctrl.goToPly(4);
+  ctrl.playMove('a2', 'a3');
+  assert.equal(state.path.length, 5);
+  ctrl.goToJudged(1);
+  assert.deepEqual(state.path, mainline(state.game.root).slice(1, 7).map((n) => n.id));
+  ctrl.goToPly(5);
+  ctrl.playMove('a2', 'a3');
+  ctrl.goToJudged(-1);
+  assert.equal(state.path.length, 4);
+});
+
+test("Space plays the first move of the engine's line for the position on view, in analysis only", () => {
+  const s = setUp();
+  const { ctrl, state, engine } = s;
+  ctrl.playBest();
+  assert.equal(line(state).length, 0, 'not during a game');
+  ctrl.toggleAnalysis();
+  ctrl.playBest();
+  assert.equal(line(state).length, 0, 'no line yet');
+  engine.say('info depth 3 score cp 40 nps 1 nodes 1 time 1 pv d2d4 d7d5');
+  engine.say('info depth 4 score cp 30 nps 1 nodes 1 time 1 pv e2e4 e7e5');
+  ctrl.playBest();
+  assert.equal(sans(state), 'e4', "the newest line's first move");
+  engine.boot();
+  engine.say('info depth 2 score cp 0 nps 1 nodes 1 time 1 pv e7e5');
+  ctrl.navigate('first');
+  ctrl.playBest();
+  assert.deepEqual(state.path, [], "the lines of another position are not this one's");
+  // A promotion comes with its piece.
+  ctrl.setFen({ fen: '8/P7/8/8/8/8/6kp/K7 w - - 0 1' }, { colour: 'w', time: '15+10' });
+  ctrl.toggleAnalysis();
+  engine.boot();
+  engine.say('info depth 5 score cp 2000 nps 1 nodes 1 time 1 pv a7a8q');
+  ctrl.playBest();
+  assert.equal(sans(state), 'a8=Q+');
+  assert.equal(state.promotion, null);
+});
+
+test('sounds for moves made on the board, typed and by the engine, when the player wants them', () => {
+  /** @type {string[]} */
+  const heard = [];
+  const s = setUp(undefined, { sound: (kind) => heard.push(kind) });
+  const { ctrl, engine } = s;
+  ctrl.playMove('e2', 'e4');
+  assert.deepEqual(heard, [], 'off by default');
+  ctrl.setPrefs({ sound: true });
+  engine.say('bestmove d7d5');
+  ctrl.typeMove('exd5');
+  engine.say('bestmove g8f6');
+  assert.deepEqual(heard, ['move', 'capture', 'move']);
+  ctrl.navigate('first');
+  ctrl.navigate('last');
+  ctrl.loadPgn('1. e4 e5 2. Nf3 Nc6 *');
+  ctrl.navigate('last');
+  ctrl.goToPly(2);
+  assert.equal(heard.length, 3, 'going through moves and loading are silent');
+  ctrl.setPrefs({ sound: false });
+  ctrl.playMove('g1', 'f3');
+  assert.equal(heard.length, 3);
+});
+
+test("the player's name: their side of a loaded game faces them, and a new game names them", () => {
+  const { ctrl, state } = setUp();
+  assert.deepEqual(state.prefs, { playerName: '', sound: false });
+  ctrl.setPrefs({ playerName: '  ben ' });
+  ctrl.setPrefs({ sound: true });
+  assert.deepEqual(state.prefs, { playerName: '  ben ', sound: true });
+  for (const [headers, orientation] of [
+    ['[White "Ann"]\n[Black "Ben"]', 'b'],
+    ['[White "BEN"]\n[Black "Ann"]', 'w'],
+    ['[White "Ann"]\n[Black "Benjamin"]', 'w'],
+  ]) {
+    ctrl.loadPgn(`${headers}\n\n1. e4 e5 *`);
+    assert.equal(state.orientation, orientation, headers);
+  }
+  ctrl.newGame({ colour: 'b', time: '3+2' });
+  assert.deepEqual([ctrl.headers().White, ctrl.headers().Black], ['tarvik 19.0.0', 'ben']);
+  ctrl.setPrefs({ playerName: ' ' });
+  ctrl.newGame({ colour: 'w', time: '3+2' });
+  assert.equal(ctrl.headers().White, 'You');
+});
+
+test("the player's settings are kept in the library and read when it opens", async () => {
+  const factory = new IDBFactory();
+  const store = () => openStore({ indexedDB: factory });
+  const first = setUp(undefined, { store });
+  await first.ctrl.startLibrary();
+  first.ctrl.setPrefs({ playerName: 'Ben', sound: true });
+  const kept = await store();
+  assert.ok(!('error' in kept));
+  // The write goes on in the background: another connection sees it once done.
+  /** @type {any} */
+  let read = null;
+  for (let i = 0; i < 100 && !(read && read.sound); i++) {
+    await new Promise((resolve) => setTimeout(resolve, 10));
+    read = await kept.settings();
+  }
+  assert.deepEqual(read, { playerName: 'Ben', sound: true });
+  const second = setUp(undefined, { store });
+  assert.deepEqual(second.state.prefs, { playerName: '', sound: false });
+  await second.ctrl.startLibrary();
+  assert.deepEqual(second.state.prefs, { playerName: 'Ben', sound: true });
+  second.ctrl.loadPgn('[White "Ann"]\n[Black "Ben"]\n\n1. d4 *');
+  assert.equal(second.state.orientation, 'b');
+  // Without a library they last as long as the page.
+  const none = setUp();
+  none.ctrl.setPrefs({ playerName: 'Ben' });
+  assert.equal(none.state.prefs.playerName, 'Ben');
 });

@@ -103,7 +103,7 @@ export function fakeClock() {
  * A controller on a scripted engine and a hand-moved clock, started with
  * settings; store opens its library when given.
  * @param {object} [settings]
- * @param {{ store?: () => Promise<any>, today?: () => Date, newId?: () => string }} [more]
+ * @param {{ store?: () => Promise<any>, today?: () => Date, newId?: () => string, sound?: (kind: 'move' | 'capture') => void }} [more]
  */
 export function setUp(settings = { colour: 'w', time: '3+2' }, more = {}) {
   const engine = scriptedEngine();

@@ -12,7 +12,7 @@ import { parseSan } from 'chessops/san';
 import { data, freshPage, loadPgn, note, pageAndBrowser, shot, view, waitFor } from './harness.mjs';
 
 const served = pageAndBrowser();
-const GAME = data('queen-blunder.pgn');
+const GAME = data('white-queen-blunder.pgn');
 
 // The position after the game's first plies, by chessops.
 function fenAfter(plies) {

@@ -12,8 +12,8 @@ const TRIES = ['Nf3', 'Nc3', 'd3', 'a3', 'Qxf7+', 'Qf3', 'Be2', 'Qe2'];
 const chromium = await launchBrowser();
 try {
   const { page, close } = await freshPage(chromium.browser, { url: `file://${path.join(PAGE_DIR, 'index.html')}` });
-  await loadPgn(page, data('queen-blunder.pgn'));
-  await waitFor(page, () => !document.getElementById('practise').disabled, 10000);
+  await loadPgn(page, data('white-queen-blunder.pgn'));
+  await waitFor(page, () => !(/** @type {HTMLButtonElement} */ (document.getElementById('practise'))).disabled, 10000);
   await page.select('#practise-side', 'w');
   for (const ms of process.argv.slice(2).length ? process.argv.slice(2) : [null]) {
     if (ms) await page.select('#practise-time', ms);

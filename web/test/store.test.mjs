@@ -366,3 +366,25 @@ test('the session, persistent storage and ids', async () => {
     assert.equal(await (await open(new IDBFactory(), { storage })).persist(), false);
   assert.equal(new Set(Array.from({ length: 1000 }, newId)).size, 1000);
 });
+
+test("the player's settings: none at first, kept whole, read back as their types, refused when the library closed", async () => {
+  const factory = new IDBFactory();
+  const store = await open(factory);
+  assert.equal(await store.settings(), null);
+  assert.equal(await store.setSettings({ playerName: ' Kask, Mari ', sound: true }), true);
+  assert.equal(await store.setSession('a'), true);
+  assert.deepEqual(await store.settings(), { playerName: ' Kask, Mari ', sound: true });
+  assert.equal(await store.session(), 'a', 'the session record stays beside them');
+  const other = await open(factory);
+  assert.deepEqual(await other.settings(), { playerName: ' Kask, Mari ', sound: true }, 'another page reads them');
+  other.close();
+  // A record written by another release with other fields or types keeps
+  // only what this page knows, each of its type.
+  const db = await settled(factory.open(DB_NAME));
+  await settled(db.transaction('meta', 'readwrite').objectStore('meta').put({ key: 'settings', playerName: 7, sound: true, theme: 'dark' }));
+  db.close();
+  assert.deepEqual(await store.settings(), { playerName: '', sound: true });
+  await settled(factory.deleteDatabase(DB_NAME));
+  assert.match(failure(await store.setSettings({ playerName: 'Tamm', sound: false })), /closed the game library/);
+  assert.match(failure(await store.settings()), /closed the game library/);
+});

@@ -6,6 +6,8 @@ import test from 'node:test';
 import { START_FEN, checkFen, ending, hasMoves, inCheck, isCheckmate, isPromotion, legalDests, play, positionCommand, readMove, sanOf, turnOf, uciMove } from '../src/rules.js';
 import { formatClock } from '../src/clock.js';
 import { formatScore, parseBestMove, parseInfo } from '../src/uci.js';
+import { KEYS, bindingFor } from '../src/keys.js';
+import { playerSide, readPrefs } from '../src/prefs.js';
 
 /** @typedef {import('../src/rules.js').Move} Move */
 
@@ -272,4 +274,48 @@ test('the evaluation graph: White up is high, marks only on judged moves, clicks
     [-1, 0],
   ])
     assert.equal(plyAt(fraction, 4), ply, `at ${fraction}`);
+});
+
+test("the player's side: the header that names them, trimmed and in any case, White first", () => {
+  for (const [white, black, name, side] of [
+    ['Kask, Mari', 'Tamm', 'Kask, Mari', 'w'],
+    ['Kask, Mari', 'Tamm', ' tamm ', 'b'],
+    [' TAMM', 'Saar', 'Tamm', 'w'],
+    ['Tamm', 'Tamm', 'tamm', 'w'],
+    ['Tamm', 'Saar', 'Tam', null],
+    ['Tamm', 'Saar', '', null],
+    ['', '', '  ', null],
+    [undefined, 'Saar', 'saar', 'b'],
+  ])
+    assert.equal(playerSide(white === undefined ? { Black: black } : { White: white, Black: black }, name), side, `${white} - ${black}, ${name}`);
+  assert.deepEqual(readPrefs({ playerName: 'Tamm', sound: 'yes', theme: 'dark' }), { playerName: 'Tamm', sound: false });
+  assert.deepEqual(readPrefs(null), { playerName: '', sound: false });
+});
+
+test('a key calls its binding only outside text boxes, without Ctrl, Alt or Meta, and Space leaves buttons to press', () => {
+  const body = { tagName: 'BODY' };
+  const text = { tagName: 'INPUT', type: 'text' };
+  for (const [event, expected] of /** @type {[Parameters<typeof bindingFor>[0], string | null][]} */ ([
+    [{ key: 'f', target: body }, 'f'],
+    [{ key: '?', target: body }, '?'],
+    [{ key: 'ArrowLeft', target: { tagName: 'BUTTON' } }, 'ArrowLeft'],
+    [{ key: 'n', target: { tagName: 'INPUT', type: 'checkbox' } }, 'n'],
+    [{ key: 'x', target: body }, null],
+    [{ key: 'f', ctrlKey: true, target: body }, null],
+    [{ key: 'ArrowLeft', altKey: true, target: body }, null],
+    [{ key: 'r', metaKey: true, target: body }, null],
+    [{ key: 'f', target: text }, null],
+    [{ key: 'ArrowRight', target: { tagName: 'INPUT', type: 'search' } }, null],
+    [{ key: 'n', target: { tagName: 'TEXTAREA' } }, null],
+    [{ key: 'End', target: { tagName: 'SELECT' } }, null],
+    [{ key: 'p', target: { tagName: 'DIV', isContentEditable: true } }, null],
+    [{ key: 'Escape', target: text }, 'Escape'],
+    [{ key: 'Escape', target: { tagName: 'TEXTAREA' } }, 'Escape'],
+    [{ key: ' ', target: body }, ' '],
+    [{ key: ' ', target: { tagName: 'BUTTON' } }, null],
+    [{ key: ' ', target: { tagName: 'INPUT', type: 'checkbox' } }, null],
+    [{ key: ' ', target: { tagName: 'SUMMARY' } }, null],
+  ]))
+    assert.equal(bindingFor(event)?.key ?? null, expected, JSON.stringify(event));
+  assert.equal(new Set(KEYS.map((k) => k.key)).size, KEYS.length, 'each key once');
 });
