@@ -3,11 +3,13 @@
 // engine (ceval.js), the review (review-ctrl.js) and the library
 // (library-ctrl.js) each keep a state of their own inside it. The engine, the
 // clock, the store and the calendar come in from outside, so that the same
-// actions run in the browser and under node:test. After each action the
-// engine is set to what the state asks of it, the game is saved when it
+// actions run in the browser and under node:test; so does the table of
+// opening names, page data that no saved record carries. After each action
+// the engine is set to what the state asks of it, the game is saved when it
 // changed, and the page is drawn once.
 import { endSearch, initialCeval, noAnalysis, readLine, settle, startSearch } from './ceval.js';
 import { createLibraryCtrl, initialLibrary } from './library-ctrl.js';
+import { openingAt, openingText } from './openings.js';
 import { readPiece, splitGames, writeGame } from './pgn.js';
 import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
 import { initialReview, judgementsByPly, readReviewLine, reviewView, skipSettled, startRun, writeResults } from './review-ctrl.js';
@@ -40,6 +42,8 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
 /** @typedef {import('./library-ctrl.js').LibraryState} LibraryState */
 /** @typedef {import('./store.js').Store} Store */
 /** @typedef {import('./store.js').Entry} Entry */
+/** @typedef {import('./openings.js').Opening} Opening */
+/** @typedef {import('./openings.js').OpeningTable} OpeningTable */
 
 /** @typedef {{ result: string, reason: string, termination: string }} Ending */
 /** @typedef {{ minutes: number, increment: number }} TimeControl */
@@ -197,6 +201,8 @@ export function createController({
   };
   /** @type {{ kind: 'move', removed: { parent: Path, index: number, node: TreeNode }, gameId: string | null } | { kind: 'game', entry: Entry } | null} */
   let undo = null;
+  /** @type {OpeningTable | null} the opening names, once the page has loaded them */
+  let openings = null;
   const engine = makeEngine({
     onLine: (line) => act(engineLine, line),
     onReady: () => act(() => (state.ceval.error = null)),
@@ -210,7 +216,7 @@ export function createController({
       entry: currentEntry,
       open: restoreGame,
       untouched: () => isEngineGame() && root().children.length === 0,
-      pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root)) }),
+      pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root, openings)), opening: gameOpening(game.root) }),
     },
     openStore,
   );
@@ -362,7 +368,7 @@ export function createController({
   function finishReview() {
     const run = state.review.run;
     if (!run) return;
-    state.game = { ...state.game, root: writeResults(root(), run) };
+    state.game = { ...state.game, root: writeResults(root(), run, openings) };
     state.review = initialReview();
   }
 
@@ -796,7 +802,16 @@ export function createController({
    */
   function newEntry(game, source) {
     const now = Date.now();
-    return { id: newId(), source, game, view: { path: [] }, play: { source, mode: 'analyse', plies: mainline(game.root).length - 1 }, created: now, updated: now };
+    return {
+      id: newId(),
+      source,
+      game,
+      view: { path: [] },
+      play: { source, mode: 'analyse', plies: mainline(game.root).length - 1 },
+      created: now,
+      updated: now,
+      ...openingField(game.root),
+    };
   }
 
   // A game against the engine from the position on view.
@@ -872,6 +887,7 @@ export function createController({
         orientation: state.orientation,
       },
       updated: Date.now(),
+      ...openingField(root()),
     };
   }
 
@@ -898,11 +914,37 @@ export function createController({
     library.remember();
   }
 
-  // The review read from the tree, once per tree.
-  /** @type {{ root: TreeNode | null, view: ReviewView | null }} */
-  let reviewed = { root: null, view: null };
+  // The review read from the tree, once per tree and table of openings.
+  /** @type {{ root: TreeNode | null, openings: OpeningTable | null, view: ReviewView | null }} */
+  let reviewed = { root: null, openings: null, view: null };
 
-  // 7. The game as PGN.
+  // 7. Opening names.
+
+  /**
+   * The named opening a game's main line reaches. No named line is longer
+   * than the table's plies, so the search stops there: a library of many
+   * long games costs little.
+   * @param {TreeNode} start
+   * @returns {Opening | null}
+   */
+  function gameOpening(start) {
+    if (!openings) return null;
+    const fens = [];
+    for (let node = start; node && fens.length <= openings.plies; node = node.children[0]) fens.push(node.fen);
+    return openingAt(openings, fens);
+  }
+
+  // What a stored entry carries of its opening: nothing until the names are
+  // known, so that the list falls back on the game's headers.
+  /** @param {TreeNode} start */
+  function openingField(start) {
+    return openings ? { opening: openingText(gameOpening(start)) } : {};
+  }
+
+  /** @type {{ root: TreeNode | null, path: string, openings: OpeningTable | null, opening: Opening | null }} */
+  let named = { root: null, path: '', openings: null, opening: null };
+
+  // 8. The game as PGN.
 
   // The headers as the page exports them.
   function headers() {
@@ -914,7 +956,7 @@ export function createController({
 
   // The game as PGN, with the review's evaluations and judgements.
   function exportPgn() {
-    return writeGame({ ...state.game, headers: headers() }, { judgements: judgementsByPly(reviewView(root())) });
+    return writeGame({ ...state.game, headers: headers() }, { judgements: judgementsByPly(reviewView(root(), openings)), opening: gameOpening(root()) });
   }
 
   return {
@@ -931,9 +973,20 @@ export function createController({
     canDelete: () => canEditTree() && state.path.length > 0 && !isGameMove(state.path),
     /** @returns {ReviewView | null} */
     reviewOnView: () => {
-      if (reviewed.root !== root()) reviewed = { root: root(), view: reviewView(root()) };
+      if (reviewed.root !== root() || reviewed.openings !== openings) reviewed = { root: root(), openings, view: reviewView(root(), openings) };
       return reviewed.view;
     },
+    /** @returns {Opening | null} the deepest named opening on the way to the position on view */
+    openingOnView: () => {
+      const path = state.path.join(' ');
+      if (named.root !== root() || named.path !== path || named.openings !== openings)
+        named = { root: root(), path, openings, opening: openingAt(openings, fensTo(state.path)) };
+      return named.opening;
+    },
+    /** @returns {OpeningTable | null} */
+    openings: () => openings,
+    /** The opening names have loaded. @param {OpeningTable} table */
+    setOpenings: (table) => act(() => (openings = table)),
     /** @returns {Promise<void>} resolves when the library has opened (or failed to) */
     startLibrary: () => library.start(),
     /** @param {Settings} settings */

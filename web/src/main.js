@@ -7,6 +7,7 @@ import { createController } from './controller.js';
 import { createEngine } from './engine.js';
 import { plyAt } from './graph.js';
 import { registerOffline } from './offline.js';
+import { loadOpenings } from './openings.js';
 import { MAX_PGN_BYTES } from './pgn.js';
 import { checkFen } from './rules.js';
 import { newId, openStore } from './store.js';
@@ -189,6 +190,10 @@ document.addEventListener('visibilitychange', () => {
 window.addEventListener('pagehide', () => ctrl.saveNow());
 
 ctrl.start(settings());
+// The opening names come once the board plays: the page works without them.
+loadOpenings(document).then((table) => {
+  if (table) ctrl.setOpenings(table);
+});
 ctrl.startLibrary().then(() => {
   // An address with #fen=… sets that position up once, then is cleared, so a
   // reload opens the library's game.

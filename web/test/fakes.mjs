@@ -134,6 +134,15 @@ export function playLine(s, line) {
   }
 }
 
+// Lets the library's pending reads and writes finish.
+/** @param {{ ctrl: { flushed: () => Promise<void> } }} s */
+export async function settle(s) {
+  for (let i = 0; i < 5; i++) {
+    await s.ctrl.flushed();
+    await new Promise((resolve) => setTimeout(resolve, 5));
+  }
+}
+
 // Answers the review's searches: scores[i] for position i, from the side
 // to move, as the engine writes them, each at depth 3.
 /**

@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import test from 'node:test';
 import { openStore } from '../src/store.js';
 import { readFileSync } from 'node:fs';
-import { answerReview, line, playLine, sans, setUp } from './fakes.mjs';
+import { answerReview, line, playLine, sans, settle, setUp } from './fakes.mjs';
 import { writeRaw } from './raw-idb.mjs';
 
 /** A page opened on the library in factory, as after a reload. @param {IDBFactory} factory */
@@ -16,14 +16,6 @@ async function reopen(factory, settings = undefined) {
   await s.ctrl.startLibrary();
   await settle(s);
   return s;
-}
-
-// Lets the library's pending reads and writes finish.
-async function settle(s) {
-  for (let i = 0; i < 5; i++) {
-    await s.ctrl.flushed();
-    await new Promise((resolve) => setTimeout(resolve, 5));
-  }
 }
 
 test('a game against the engine comes back paused where it stood, with its clocks, and Resume goes on', async () => {
