@@ -11,7 +11,7 @@ import { Chess } from 'chessops/chess';
 import { makeFen, parseFen } from 'chessops/fen';
 import { parseSan } from 'chessops/san';
 import { encodeTable, readLines } from '../openings-build.mjs';
-import { bookPlies, decodeTable, openingAt, openingText, positionKey } from '../src/openings.js';
+import { OPENINGS_FILE, OPENINGS_GLOBAL, bookPlies, decodeTable, loadOpenings, openingAt, openingText, positionKey } from '../src/openings.js';
 import { readGame } from '../src/pgn.js';
 import { openStore } from '../src/store.js';
 import { answerReview, playLine, settle, setUp } from './fakes.mjs';
@@ -136,6 +136,28 @@ test('the keys of two FENs of one position are one, and of two positions two', (
 test('the page file stays within 250 KiB', () => {
   const bytes = Buffer.byteLength(JSON.stringify(data));
   assert.ok(bytes < 250 * 1024, `${bytes} bytes`);
+});
+
+test('the page loads the names as a script; a file that fails or reads wrong gives no table, and nothing throws', async () => {
+  for (const [what, outcome, global, loaded] of /** @type {[string, 'load' | 'error', unknown, boolean][]} */ ([
+    ['the built data', 'load', data, true],
+    ['a file that does not load', 'error', undefined, false],
+    ['a script that sets nothing', 'load', undefined, false],
+    ['a script that sets something else', 'load', { named: 7 }, false],
+  ])) {
+    const appended = [];
+    const doc = { createElement: (tag) => ({ tag }), head: { append: (node) => appended.push(node) } };
+    const loading = loadOpenings(/** @type {Document} */ (/** @type {unknown} */ (doc)));
+    assert.equal(appended.length, 1, what);
+    const [script] = appended;
+    assert.deepEqual([script.tag, script.src], ['script', OPENINGS_FILE], what);
+    if (global !== undefined) globalThis[OPENINGS_GLOBAL] = global;
+    script[outcome === 'load' ? 'onload' : 'onerror']();
+    const table = await loading;
+    assert.equal(table !== null, loaded, what);
+    if (loaded) assert.equal(openingText(openingAt(table, fensOf('e4 c5'))), 'B20 Sicilian Defense', what);
+    assert.equal(OPENINGS_GLOBAL in globalThis, false, `${what}: the global goes once read`);
+  }
 });
 
 /**
