@@ -1,7 +1,7 @@
 // Builds the opening names' table from the TSV files of data/openings: each line replayed by the page's rules, every position on its way keyed as the page keys it.
 import fs from 'node:fs';
 import path from 'node:path';
-import { FIELD, ROW, positionKey } from './src/openings.js';
+import { FIELD, ROW, epdOf, positionKey } from './src/openings.js';
 import { START_FEN, play, readMove } from './src/rules.js';
 
 /**
@@ -65,7 +65,7 @@ export function encodeTable(lines) {
   /** @param {string} fen */
   const keyOf = (fen) => {
     const key = positionKey(fen);
-    const epd = fen.split(' ', 4).join(' ');
+    const epd = epdOf(fen);
     const other = epds.get(key);
     if (other !== undefined && other !== epd) throw new Error(`two positions share the key ${key}: ${other} and ${epd}`);
     epds.set(key, epd);

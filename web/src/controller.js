@@ -761,26 +761,35 @@ export function createController({
     }
     /** @type {import('./types.js').ReadGame[]} */
     const games = [];
+    // Each game's entry is made in its slice, its opening looked up with it.
+    /** @type {Entry[]} */
+    const entries = [];
     const total = pieces.length;
     const readSlice = () => {
       const end = Math.min(total, games.length + IMPORT_SLICE);
-      while (games.length < end) games.push(readPiece(pieces[games.length]));
+      while (games.length < end) {
+        const read = readPiece(pieces[games.length]);
+        games.push(read);
+        if ('game' in read) entries.push(newEntry(read.game, 'import'));
+      }
       state.library = { ...state.library, importing: games.length < total ? { done: games.length, total } : null };
       if (games.length < total) later(() => act(readSlice));
-      else gamesRead(games);
+      else gamesRead(games, entries);
     };
     readSlice();
   }
 
-  /** @param {import('./types.js').ReadGame[]} read */
-  function gamesRead(read) {
+  /**
+   * @param {import('./types.js').ReadGame[]} read
+   * @param {Entry[]} entries the good games' entries, in order
+   */
+  function gamesRead(read, entries) {
     const good = /** @type {{ game: GameRecord, number: number }[]} */ (read.filter((g) => 'game' in g));
     const bad = /** @type {{ error: string, number: number }[]} */ (read.filter((g) => 'error' in g));
     if (!good.length) {
       state.pgnMessage = { text: `${bad.length ? bad[0].error : 'No game in this text.'} The game on the board stays.`, error: true };
       return;
     }
-    const entries = good.map((g) => newEntry(g.game, 'import'));
     // The game on view gets its library key once the import has found
     // whether it was stored already; nothing of it is saved before that.
     openImported(entries[0].game, null);

@@ -30,14 +30,23 @@ export const ROW = '|';
 export const FIELD = ',';
 
 /**
- * The key of a position: its FEN's first four fields (board, turn, castling,
- * en passant as chessops writes them, only when a capture is possible), so
- * that the same position reached by other moves meets.
+ * A position without its move counters: its FEN's first four fields (board,
+ * turn, castling, and en passant as chessops writes it, only when a capture
+ * is possible), so that the same position reached by other moves is the same.
+ * @param {string} fen
+ * @returns {string}
+ */
+export function epdOf(fen) {
+  return fen.split(' ', 4).join(' ');
+}
+
+/**
+ * The key of a position in the table.
  * @param {string} fen
  * @returns {string}
  */
 export function positionKey(fen) {
-  return hash53(fen.split(' ', 4).join(' '));
+  return hash53(epdOf(fen));
 }
 
 /**
