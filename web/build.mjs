@@ -1,7 +1,8 @@
 // Builds the page into one folder: index.html, app.js (the page with the
 // engine worker inside), app.css, the web app manifest, its icons and the
-// service worker, tarvik-worker.js for other web tools, and the notices of
-// the libraries the page bundles.
+// service worker, tarvik-worker.js for other web tools, the opening names
+// (openings.js, loaded after the board), and the notices of the libraries and
+// data the page bundles.
 //   node build.mjs WORKER_JS OUT_DIR
 import { build } from 'esbuild';
 import crypto from 'node:crypto';
@@ -9,6 +10,8 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
+import { encodeTable, readLines } from './openings-build.mjs';
+import { OPENINGS_FILE, OPENINGS_GLOBAL } from './src/openings.js';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const [workerPath, outDir] = process.argv.slice(2).map((p) => path.resolve(p));
@@ -18,6 +21,8 @@ if (!workerPath || !outDir || !fs.existsSync(workerPath)) {
 }
 // The most the page's files may weigh together: 350 KiB.
 const PAGE_LIMIT = 350 * 1024;
+// The opening names come after the board and count apart: at most 250 KiB.
+const OPENINGS_LIMIT = 250 * 1024;
 const fail = (message) => {
   console.error(`build.mjs: ${message}`);
   process.exit(1);
@@ -56,9 +61,25 @@ await build({ ...common, entryPoints: [path.join(here, 'src/style.css')], outfil
 fs.copyFileSync(path.join(here, 'src/index.html'), path.join(outDir, 'index.html'));
 fs.copyFileSync(workerPath, path.join(outDir, 'tarvik-worker.js'));
 
+// The opening names, as a script that sets one global: a page opened from a
+// file may load a script where it may not fetch. Names outside ASCII are
+// escaped, so the file reads the same whatever charset a server claims.
+const openingsDir = path.join(here, 'data/openings');
+let openings;
+try {
+  openings = encodeTable(readLines(openingsDir));
+} catch (e) {
+  fail(`opening names: ${e instanceof Error ? e.message : e}`);
+}
+const openingsJson = JSON.stringify(openings).replace(/[\u007f-\uffff]/g, (c) => `\\u${c.charCodeAt(0).toString(16).padStart(4, '0')}`);
+fs.writeFileSync(path.join(outDir, OPENINGS_FILE), `globalThis.${OPENINGS_GLOBAL}=${openingsJson};\n`);
+const openingsSize = fs.statSync(path.join(outDir, OPENINGS_FILE)).size;
+console.log(`openings: ${OPENINGS_FILE} ${openingsSize} bytes (${(openingsSize / 1024).toFixed(1)} KiB), loaded after the board`);
+if (openingsSize > OPENINGS_LIMIT) fail(`${OPENINGS_FILE} has ${openingsSize} bytes, more than the ${OPENINGS_LIMIT} (250 KiB) allowed`);
+
 // What the page bundles besides tarvik, with each licence's full text.
 const notices = [
-  'Third-party software in tarvik-worker.js, tarvik.js, tarvik.wasm and the page (app.js, app.css)',
+  `Third-party software and data in tarvik-worker.js, tarvik.js, tarvik.wasm and the page (app.js, app.css, ${OPENINGS_FILE})`,
   '',
 ];
 for (const name of ['chessground', 'chessops', '@badrap/result', 'idb']) {
@@ -77,6 +98,8 @@ for (const [file, what] of emscripten) {
   notices.push('='.repeat(78), `${what} (compiled into the engine by emscripten): Debian's copyright file`, '='.repeat(78), '');
   notices.push(fs.readFileSync(file, 'utf8').trim(), '');
 }
+notices.push('='.repeat(78), `The opening names in ${OPENINGS_FILE}: lichess-org/chess-openings (CC0 1.0 Universal)`, '='.repeat(78), '');
+notices.push(fs.readFileSync(path.join(openingsDir, 'SOURCE.md'), 'utf8').trim(), '');
 fs.writeFileSync(path.join(outDir, 'THIRD_PARTY_NOTICES.txt'), notices.join('\n'));
 
 // 2. Installing: the manifest and its icons. The theme colour is the one in
@@ -103,7 +126,8 @@ fs.writeFileSync(path.join(outDir, 'manifest.webmanifest'), JSON.stringify(manif
 
 // 3. Offline: the service worker caches every file the page loads, under a
 // name that changes with the version and with any byte of those files.
-const cached = ['index.html', 'app.js', 'app.css', 'manifest.webmanifest', ...ICONS.map((size) => `icon-${size}.png`)];
+const start = ['index.html', 'app.js', 'app.css', 'manifest.webmanifest', ...ICONS.map((size) => `icon-${size}.png`)];
+const cached = [...start, OPENINGS_FILE];
 const hash = crypto.createHash('sha256');
 for (const f of cached) hash.update(f).update('\0').update(fs.readFileSync(path.join(outDir, f)));
 const cacheName = `tarvik-${version}-${hash.digest('hex').slice(0, 16)}`;
@@ -111,9 +135,9 @@ await script('src/sw.js', 'sw.js', {
   define: { TARVIK_CACHE: JSON.stringify(cacheName), TARVIK_FILES: JSON.stringify(['./', ...cached]) },
 });
 
-// 4. The size of the page, against its limit.
+// 4. The size of the page at its start, against its limit.
 let total = 0;
-for (const f of [...cached, 'sw.js']) {
+for (const f of [...start, 'sw.js']) {
   const size = fs.statSync(path.join(outDir, f)).size;
   total += size;
   console.log(`page: ${f.padEnd(22)} ${String(size).padStart(7)} bytes`);

@@ -3,12 +3,14 @@
 // engine (ceval.js), the review (review-ctrl.js) and the library
 // (library-ctrl.js) each keep a state of their own inside it. The engine, the
 // clock, the store and the calendar come in from outside, so that the same
-// actions run in the browser and under node:test, and so do the move sounds.
+// actions run in the browser and under node:test, and so do the move sounds
+// and the table of opening names, page data that no saved record carries.
 // After each action the
 // engine is set to what the state asks of it, the game is saved when it
 // changed, and the page is drawn once.
 import { endSearch, initialCeval, linesOn, noAnalysis, readLine, settle, startSearch } from './ceval.js';
 import { createLibraryCtrl, initialLibrary } from './library-ctrl.js';
+import { openingAt, openingText } from './openings.js';
 import { readPiece, splitGames, writeGame } from './pgn.js';
 import { initialPrefs, playerSide, readPrefs } from './prefs.js';
 import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
@@ -56,6 +58,8 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
 /** @typedef {import('./practice-ctrl.js').Counts} Counts */
 /** @typedef {import('./store.js').Store} Store */
 /** @typedef {import('./store.js').Entry} Entry */
+/** @typedef {import('./openings.js').Opening} Opening */
+/** @typedef {import('./openings.js').OpeningTable} OpeningTable */
 
 /** @typedef {{ result: string, reason: string, termination: string }} Ending */
 /** @typedef {{ minutes: number, increment: number }} TimeControl */
@@ -225,6 +229,8 @@ export function createController({
   };
   /** @type {{ kind: 'move', removed: { parent: Path, index: number, node: TreeNode }, gameId: string | null } | { kind: 'game', entry: Entry } | null} */
   let undo = null;
+  /** @type {OpeningTable | null} the opening names, once the page has loaded them */
+  let openings = null;
   const engine = makeEngine({
     onLine: (line) => act(engineLine, line),
     onReady: () => act(() => (state.ceval.error = null)),
@@ -238,7 +244,7 @@ export function createController({
       entry: currentEntry,
       open: restoreGame,
       untouched: () => isEngineGame() && root().children.length === 0,
-      pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root)) }),
+      pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root, openings)), opening: gameOpening(game.root) }),
     },
     openStore,
   );
@@ -427,7 +433,7 @@ export function createController({
   function finishReview() {
     const run = state.review.run;
     if (!run) return;
-    state.game = { ...state.game, root: writeResults(root(), run) };
+    state.game = { ...state.game, root: writeResults(root(), run, openings) };
     state.review = initialReview();
   }
 
@@ -852,26 +858,35 @@ export function createController({
     }
     /** @type {import('./types.js').ReadGame[]} */
     const games = [];
+    // Each game's entry is made in its slice, its opening looked up with it.
+    /** @type {Entry[]} */
+    const entries = [];
     const total = pieces.length;
     const readSlice = () => {
       const end = Math.min(total, games.length + IMPORT_SLICE);
-      while (games.length < end) games.push(readPiece(pieces[games.length]));
+      while (games.length < end) {
+        const read = readPiece(pieces[games.length]);
+        games.push(read);
+        if ('game' in read) entries.push(newEntry(read.game, 'import'));
+      }
       state.library = { ...state.library, importing: games.length < total ? { done: games.length, total } : null };
       if (games.length < total) later(() => act(readSlice));
-      else gamesRead(games);
+      else gamesRead(games, entries);
     };
     readSlice();
   }
 
-  /** @param {import('./types.js').ReadGame[]} read */
-  function gamesRead(read) {
+  /**
+   * @param {import('./types.js').ReadGame[]} read
+   * @param {Entry[]} entries the good games' entries, in order
+   */
+  function gamesRead(read, entries) {
     const good = /** @type {{ game: GameRecord, number: number }[]} */ (read.filter((g) => 'game' in g));
     const bad = /** @type {{ error: string, number: number }[]} */ (read.filter((g) => 'error' in g));
     if (!good.length) {
       state.pgnMessage = { text: `${bad.length ? bad[0].error : 'No game in this text.'} The game on the board stays.`, error: true };
       return;
     }
-    const entries = good.map((g) => newEntry(g.game, 'import'));
     // The game on view gets its library key once the import has found
     // whether it was stored already; nothing of it is saved before that.
     openImported(entries[0].game, null);
@@ -893,7 +908,16 @@ export function createController({
    */
   function newEntry(game, source) {
     const now = Date.now();
-    return { id: newId(), source, game, view: { path: [] }, play: { source, mode: 'analyse', plies: mainline(game.root).length - 1 }, created: now, updated: now };
+    return {
+      id: newId(),
+      source,
+      game,
+      view: { path: [] },
+      play: { source, mode: 'analyse', plies: mainline(game.root).length - 1 },
+      created: now,
+      updated: now,
+      ...openingField(game.root),
+    };
   }
 
   // A game against the engine from the position on view.
@@ -976,6 +1000,7 @@ export function createController({
         orientation: state.orientation,
       },
       updated: Date.now(),
+      ...openingField(root()),
     };
   }
 
@@ -1003,15 +1028,42 @@ export function createController({
     library.remember();
   }
 
-  // The review read from the tree, once per tree.
-  /** @type {{ root: TreeNode | null, view: ReviewView | null }} */
-  let reviewed = { root: null, view: null };
+  // The review read from the tree, once per tree and table of openings.
+  /** @type {{ root: TreeNode | null, openings: OpeningTable | null, view: ReviewView | null }} */
+  let reviewed = { root: null, openings: null, view: null };
+  /** @returns {ReviewView | null} */
   function reviewOnView() {
-    if (reviewed.root !== root()) reviewed = { root: root(), view: reviewView(root()) };
+    if (reviewed.root !== root() || reviewed.openings !== openings) reviewed = { root: root(), openings, view: reviewView(root(), openings) };
     return reviewed.view;
   }
 
-  // 7. Practising mistakes.
+  // 7. Opening names.
+
+  /**
+   * The named opening a game's main line reaches. No named line is longer
+   * than the table's plies, so the search stops there: a library of many
+   * long games costs little.
+   * @param {TreeNode} start
+   * @returns {Opening | null}
+   */
+  function gameOpening(start) {
+    if (!openings) return null;
+    const fens = [];
+    for (let node = start; node && fens.length <= openings.plies; node = node.children[0]) fens.push(node.fen);
+    return openingAt(openings, fens);
+  }
+
+  // What a stored entry carries of its opening: nothing until the names are
+  // known, so that the list falls back on the game's headers.
+  /** @param {TreeNode} start */
+  function openingField(start) {
+    return openings ? { opening: openingText(gameOpening(start)) } : {};
+  }
+
+  /** @type {{ root: TreeNode | null, path: string, openings: OpeningTable | null, opening: Opening | null }} */
+  let named = { root: null, path: '', openings: null, opening: null };
+
+  // 8. Practising mistakes.
 
   /**
    * The side a practice is for: 'w', 'b', or 'me', the player's side, by
@@ -1073,7 +1125,7 @@ export function createController({
         const date = (/** @type {Entry} */ e) => String(e.game.headers.Date || '').replace(/\?/g, '0');
         const oldest = [...entries].sort((a, b) => date(a).localeCompare(date(b)) || (a.created ?? 0) - (b.created ?? 0));
         for (const entry of oldest) {
-          const review = reviewView(entry.game.root);
+          const review = reviewView(entry.game.root, openings);
           if (!review) continue;
           const p = /** @type {{ source?: Source, player?: Color }} */ (entry.play || {});
           const color = practiceSide(side, entry.game.headers, entry.source ?? p.source, p.player);
@@ -1232,7 +1284,7 @@ export function createController({
 
   // The game as PGN, with the review's evaluations and judgements.
   function exportPgn() {
-    return writeGame({ ...state.game, headers: headers() }, { judgements: judgementsByPly(reviewView(root())) });
+    return writeGame({ ...state.game, headers: headers() }, { judgements: judgementsByPly(reviewView(root(), openings)), opening: gameOpening(root()) });
   }
 
   return {
@@ -1266,6 +1318,17 @@ export function createController({
         state.practiceDone = run.counts;
         endPractice();
       }),
+    /** @returns {Opening | null} the deepest named opening on the way to the position on view */
+    openingOnView: () => {
+      const path = state.path.join(' ');
+      if (named.root !== root() || named.path !== path || named.openings !== openings)
+        named = { root: root(), path, openings, opening: openingAt(openings, fensTo(state.path)) };
+      return named.opening;
+    },
+    /** @returns {OpeningTable | null} */
+    openings: () => openings,
+    /** The opening names have loaded. @param {OpeningTable} table */
+    setOpenings: (table) => act(() => (openings = table)),
     /** @returns {Promise<void>} resolves when the library has opened (or failed to) */
     startLibrary: () => library.start(),
     /** @param {Settings} settings */

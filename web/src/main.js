@@ -8,6 +8,7 @@ import { createEngine } from './engine.js';
 import { plyAt } from './graph.js';
 import { bindingFor } from './keys.js';
 import { registerOffline } from './offline.js';
+import { loadOpenings } from './openings.js';
 import { MAX_PGN_BYTES } from './pgn.js';
 import { checkFen } from './rules.js';
 import { createSound } from './sound.js';
@@ -234,6 +235,10 @@ document.addEventListener('visibilitychange', () => {
 window.addEventListener('pagehide', () => ctrl.saveNow());
 
 ctrl.start(settings());
+// The opening names come once the board plays: the page works without them.
+loadOpenings(document).then((table) => {
+  if (table) ctrl.setOpenings(table);
+});
 ctrl.startLibrary().then(() => {
   // An address with #fen=… sets that position up once, then is cleared, so a
   // reload opens the library's game.

@@ -468,12 +468,14 @@ function wrap(words) {
  * comments, NAGs, [%clk], [%eval], other commands verbatim, and a review's
  * preferred move as [%best SAN] on the position it was preferred in.
  * judgements (by main-line ply) put the review's NAG on those moves in place
- * of any other mark of the move's quality.
+ * of any other mark of the move's quality. opening, the named opening the
+ * moves reach, is written as the ECO and Opening headers of a game that has
+ * neither.
  * @param {GameRecord} game
- * @param {{ judgements?: Record<number, Judgement | null> | Map<number, Judgement | null> }} [options]
+ * @param {{ judgements?: Record<number, Judgement | null> | Map<number, Judgement | null>, opening?: import('./openings.js').Opening | null }} [options]
  * @returns {string}
  */
-export function writeGame(game, { judgements } = {}) {
+export function writeGame(game, { judgements, opening } = {}) {
   const given = game.headers || {};
   const headers = new Map();
   for (const name of ROSTER) {
@@ -483,6 +485,7 @@ export function writeGame(game, { judgements } = {}) {
   if (game.root.fen !== START_FEN) headers.set('SetUp', '1').set('FEN', game.root.fen);
   for (const [name, value] of Object.entries(given))
     if (!headers.has(name) && name !== 'SetUp' && name !== 'FEN') headers.set(name, squash(String(value)));
+  if (opening && given.ECO === undefined && given.Opening === undefined) headers.set('ECO', opening.eco).set('Opening', opening.name);
 
   const judgementAt = (ply) => (judgements instanceof Map ? judgements.get(ply) : judgements?.[ply]);
   const mainLine = new Set();

@@ -3,6 +3,7 @@
 // the judgements are read from. What was reviewed is kept with the game, so
 // a reopened or imported review needs no search.
 import { gameAccuracy, keyMoments } from './accuracy.js';
+import { bookPlies } from './openings.js';
 import { hasMoves, isCheckmate, sanOf, turnOf } from './rules.js';
 import { judgeMoves, summarise, whiteEval } from './review.js';
 import { mainline, updateAt } from './tree.js';
@@ -11,6 +12,7 @@ import { MATE_SCORE, parseBestMove, parseInfo } from './uci.js';
 /** @typedef {import('./types.js').TreeNode} TreeNode */
 /** @typedef {import('./types.js').Path} Path */
 /** @typedef {import('./types.js').Evaluation} Evaluation */
+/** @typedef {import('./openings.js').OpeningTable} OpeningTable */
 
 /**
  * A review running: the main line's paths when it started, the position
@@ -117,11 +119,12 @@ export function readReviewLine(run, line) {
  * positions no longer in the tree are passed over.
  * @param {TreeNode} root
  * @param {ReviewRun} run
+ * @param {OpeningTable | null} [openings] book moves are not judged
  * @returns {TreeNode}
  */
-export function writeResults(root, run) {
+export function writeResults(root, run, openings = null) {
   // The preferred move is kept where the move played instead was judged.
-  const judged = judgeMoves(run.evals, turnOf(run.fens[0]));
+  const judged = judgeMoves(run.evals, turnOf(run.fens[0]), [], bookPlies(openings, run.fens));
   const kept = new Set(judged.filter((m) => m.judgement).map((m) => m.ply - 1));
   let tree = root;
   run.paths.forEach((path, i) => {
@@ -143,11 +146,13 @@ export function writeResults(root, run) {
 
 /**
  * The review drawn from the main line: present when any move of it carries
- * an evaluation.
+ * an evaluation. With the opening names, the moves of the main line that stay
+ * in them are book moves, never judged.
  * @param {TreeNode} root
+ * @param {OpeningTable | null} [openings]
  * @returns {ReviewView | null}
  */
-export function reviewView(root) {
+export function reviewView(root, openings = null) {
   const nodes = mainline(root);
   if (nodes.length < 2 || !nodes.slice(1).some((n) => n.eval)) return null;
   const evals = nodes.map((n) => n.eval);
@@ -156,6 +161,7 @@ export function reviewView(root) {
     evals,
     start,
     nodes.map((n) => n.best ?? null),
+    bookPlies(openings, nodes.map((n) => n.fen)),
   );
   return { evals, judged, summary: summarise(judged), accuracy: gameAccuracy(evals, start), moments: keyMoments(evals) };
 }

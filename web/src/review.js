@@ -4,8 +4,9 @@ import { MATE_SCORE, UNITS_PER_PAWN } from './engine-facts.js';
 /** @typedef {'inaccuracy' | 'mistake' | 'blunder'} Judgement */
 /**
  * A move of the main line as the review judged it: its mover, the winning
- * chance it lost, its judgement, and the move preferred instead.
- * @typedef {{ ply: number, color: 'w' | 'b', loss: number | null, judgement: string | null, best: string | null }} Judged
+ * chance it lost, its judgement, the move preferred instead, and whether it
+ * is a book move (one of the named openings' moves, never judged).
+ * @typedef {{ ply: number, color: 'w' | 'b', loss: number | null, judgement: string | null, best: string | null, book: boolean }} Judged
  */
 
 export const MARKS = { inaccuracy: '?!', mistake: '?', blunder: '??' };
@@ -51,24 +52,27 @@ function matedSide(evaluation) {
 }
 
 // evals[i] is the position after i plies; a move is judged only when the
-// positions on both sides of it were evaluated.
-export function judgeMoves(evals, startTurn, bestMoves = []) {
+// positions on both sides of it were evaluated. The first bookPlies moves
+// are book: their loss is counted, but they are never judged, since theory
+// played is no mistake whatever a short search thinks of it.
+export function judgeMoves(evals, startTurn, bestMoves = [], bookPlies = 0) {
   const judged = [];
   for (let ply = 1; ply < evals.length; ply++) {
     const color = ply % 2 === 1 ? startTurn : startTurn === 'w' ? 'b' : 'w';
+    const book = ply <= bookPlies;
     const before = evals[ply - 1];
     const after = evals[ply];
     if (!before || !after) {
-      judged.push({ ply, color, loss: null, judgement: null, best: null });
+      judged.push({ ply, color, loss: null, judgement: null, best: null, book });
       continue;
     }
     const loss = Math.max(0, winChance(before, color) - winChance(after, color));
     // Walking into a forced mate is a blunder however little the curve says
     // was lost; a side already mated in the line before loses nothing new.
     let judgement = null;
-    if (matedSide(after) === color && matedSide(before) !== color) judgement = 'blunder';
-    else judgement = (THRESHOLDS.find(([, points]) => loss >= points) || [null])[0];
-    judged.push({ ply, color, loss, judgement, best: judgement ? (bestMoves[ply - 1] ?? null) : null });
+    if (!book && matedSide(after) === color && matedSide(before) !== color) judgement = 'blunder';
+    else if (!book) judgement = (THRESHOLDS.find(([, points]) => loss >= points) || [null])[0];
+    judged.push({ ply, color, loss, judgement, best: judgement ? (bestMoves[ply - 1] ?? null) : null, book });
   }
   return judged;
 }

@@ -2,6 +2,7 @@
 // the position on view, a summary of each for the list, the game left open
 // and the player's settings.
 import { wrap } from 'idb';
+import { hash53 as hashKey } from './hash.js';
 import { readPrefs } from './prefs.js';
 
 /** @typedef {import('./types.js').GameRecord} GameRecord */
@@ -31,6 +32,9 @@ const ROSTER = ['Event', 'Site', 'Date', 'Round', 'White', 'Black', 'Result'];
  *   controller keeps it
  * @property {object} [review]
  * @property {unknown} [practice]
+ * @property {string} [opening] the named opening its moves reach ("B20
+ *   Sicilian Defense"), as the page found it when it saved the game; '' for
+ *   none; without it, the list shows the ECO and Opening headers
  * @property {Source} [source] how the game came in; without it, a game with
  *   `play` counts as played on the page, one with a FEN header as set up, any
  *   other as imported
@@ -48,7 +52,8 @@ const ROSTER = ['Event', 'Site', 'Date', 'Round', 'White', 'Black', 'Result'];
  * @property {string} date as in the Date header ('????.??.??' when unknown)
  * @property {string} event
  * @property {number} plies main-line length
- * @property {string} opening ECO and Opening headers, '' without either
+ * @property {string} opening the entry's opening, else the ECO and Opening
+ *   headers; '' without any
  * @property {boolean} reviewed the root and every main-line position carry an
  *   evaluation
  * @property {Source} source
@@ -508,23 +513,6 @@ function identity(game) {
 }
 
 /**
- * A 53-bit hash (cyrb53): two games with one key are then compared whole.
- * @param {string} text
- */
-function hashKey(text) {
-  let h1 = 0xdeadbeef;
-  let h2 = 0x41c6ce57;
-  for (let i = 0; i < text.length; i++) {
-    const c = text.charCodeAt(i);
-    h1 = Math.imul(h1 ^ c, 2654435761);
-    h2 = Math.imul(h2 ^ c, 1597334677);
-  }
-  h1 = Math.imul(h1 ^ (h1 >>> 16), 2246822507) ^ Math.imul(h2 ^ (h2 >>> 13), 3266489909);
-  h2 = Math.imul(h2 ^ (h2 >>> 16), 2246822507) ^ Math.imul(h1 ^ (h1 >>> 13), 3266489909);
-  return (4294967296 * (2097151 & h2) + (h1 >>> 0)).toString(36);
-}
-
-/**
  * The key under which a game's copies meet: equal for games with the same
  * roster tags, FEN and main line. Part of the stored format.
  * @param {GameRecord} game
@@ -549,7 +537,7 @@ export function summarise(entry) {
     date: h.Date ?? '',
     event: h.Event ?? '',
     plies: line.length,
-    opening: [h.ECO, h.Opening].filter(Boolean).join(' '),
+    opening: entry.opening || [h.ECO, h.Opening].filter(Boolean).join(' '),
     reviewed: [root, ...line].every((node) => node.eval !== undefined),
     source: entry.source ?? (entry.play ? 'page' : h.FEN ? 'setup' : 'import'),
     key: duplicateKey(entry.game),

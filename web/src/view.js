@@ -1,6 +1,6 @@
 // Draws the page from the controller's state: the board, the clocks, the
-// move tree, the engine's lines, the review, the library, the player's
-// settings, the list of keys and the panel's texts and buttons. It reads the state and writes the page, and nothing
+// move tree, the opening's name, the engine's lines, the review, the library,
+// the player's settings, the list of keys and the panel's texts and buttons. It reads the state and writes the page, and nothing
 // else; what did not change is left as it is, so a redraw ten times a second
 // costs little.
 import { linesOn } from './ceval.js';
@@ -9,6 +9,7 @@ import { NAMES, other } from './controller.js';
 import { graphMarkup } from './graph.js';
 import { countsText, recordCounts } from './practice-ctrl.js';
 import { KEYS } from './keys.js';
+import { openingText } from './openings.js';
 import { inCheck, legalDests, turnOf } from './rules.js';
 import { MARKS, clipPawns, formatEval, whiteEval } from './review.js';
 import { isMainline, mainline, nodeAt, nodesAlong, samePath } from './tree.js';
@@ -81,10 +82,12 @@ function movesMarkup(state, review) {
       (main ? ' data-main' : '') +
       (key === current ? ' data-current' : '') +
       (judgement ? ` data-judgement="${judgement}"` : '') +
-      (practised && practised.move === node.id ? ` data-practised="${practised.result}"` : '');
+      (practised && practised.move === node.id ? ` data-practised="${practised.result}"` : '') +
+      (judged && judged.book ? ' data-book' : '');
     let text = `<span ${attrs}>${escape(node.san)}${mark ? `<span class="mark">${mark}</span>` : ''}</span>`;
     // The preferred move would give a practice its answer.
     if (judged && judged.best && judgement && !state.practice) text += `<span class="best">best ${escape(judged.best)}</span>`;
+    if (judged && judged.book) text += '<span class="book">book</span>';
     return text;
   };
   // A variation inline: numbers before White's moves and after a break;
@@ -151,8 +154,8 @@ function movesMarkup(state, review) {
  * @param {Controller} ctrl
  */
 export function createView(board, ctrl) {
-  /** @type {{ key: string | null, game: unknown }} */
-  let pgnFor = { key: null, game: null };
+  /** @type {{ key: string | null, game: unknown, openings: unknown }} */
+  let pgnFor = { key: null, game: null, openings: null };
   /** @type {unknown} */
   let lastPromotion = null;
   /** @type {{ fen: string | null, dests: Map<string, string[]>, check: boolean }} */
@@ -348,8 +351,8 @@ export function createView(board, ctrl) {
 
     const headers = ctrl.headers();
     const key = JSON.stringify(headers);
-    if (key !== pgnFor.key || state.game !== pgnFor.game) {
-      pgnFor = { key, game: state.game };
+    if (key !== pgnFor.key || state.game !== pgnFor.game || ctrl.openings() !== pgnFor.openings) {
+      pgnFor = { key, game: state.game, openings: ctrl.openings() };
       /** @type {HTMLTextAreaElement} */ ($('pgn')).value = ctrl.exportPgn();
     }
   }
@@ -394,6 +397,7 @@ export function createView(board, ctrl) {
     const h = state.game.headers;
     const players = state.source === 'import' ? `${h.White || '?'} – ${h.Black || '?'}, ${h.Result || '*'}` : '';
     setText($('players'), state.loadNote ? `${players} (${state.loadNote})` : players);
+    setText($('opening'), openingText(ctrl.openingOnView()));
     const importing = state.library.importing;
     const reading = /** @type {HTMLProgressElement} */ ($('import-progress'));
     reading.hidden = !importing;

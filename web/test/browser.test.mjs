@@ -28,6 +28,7 @@ import {
   view,
   waitFor,
 } from './harness.mjs';
+import { OPENINGS_FILE } from '../src/openings.js';
 import { key, legalMoves, legalOr, oneMoveApart, readPgn, replayTo } from './replay.mjs';
 
 // 1. The page served from 127.0.0.1, and the browser.
@@ -170,20 +171,23 @@ test('whole games through the page: a result, a PGN that replays, no illegal mov
   await close();
 });
 
-test('the page files total at most 350 KB', () => {
+test('the page files total at most 350 KB, and the opening names loaded after them at most 250 KB', () => {
   let total = 0;
   const walk = (dir) => {
     for (const f of fs.readdirSync(dir, { withFileTypes: true })) {
       const p = path.join(dir, f.name);
       if (f.isDirectory()) walk(p);
       // The worker script beside the page is for other web tools; the page
-      // carries its own copy inside app.js. The notices are not loaded.
-      else if (!['tarvik-worker.js', 'THIRD_PARTY_NOTICES.txt'].includes(f.name)) total += fs.statSync(p).size;
+      // carries its own copy inside app.js. The notices are not loaded, and
+      // the opening names only once the board plays.
+      else if (!['tarvik-worker.js', 'THIRD_PARTY_NOTICES.txt', OPENINGS_FILE].includes(f.name)) total += fs.statSync(p).size;
     }
   };
   walk(PAGE_DIR);
-  note(`page files: ${total} bytes`);
+  const openings = fs.statSync(path.join(PAGE_DIR, OPENINGS_FILE)).size;
+  note(`page files: ${total} bytes; ${OPENINGS_FILE}: ${openings} bytes`);
   assert.ok(total <= 350 * 1024, `${total} bytes`);
+  assert.ok(openings <= 250 * 1024, `${OPENINGS_FILE}: ${openings} bytes`);
 });
 
 test('a position from FEN with a promotion; malformed FENs are refused and the game stays', async () => {

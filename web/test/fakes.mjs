@@ -135,6 +135,15 @@ export function playLine(s, line) {
   }
 }
 
+// Lets the library's pending reads and writes finish.
+/** @param {{ ctrl: { flushed: () => Promise<void> } }} s */
+export async function settle(s) {
+  for (let i = 0; i < 6; i++) {
+    await s.ctrl.flushed();
+    await new Promise((resolve) => setTimeout(resolve, 5));
+  }
+}
+
 // Answers the review's searches: scores[i] for position i, from the side
 // to move, as the engine writes them, each at depth 3.
 /**
@@ -168,13 +177,4 @@ export async function reopen(factory, settings = undefined) {
   await s.ctrl.startLibrary();
   await settle(s);
   return s;
-}
-
-// Lets the library's pending reads and writes finish.
-/** @param {ReturnType<typeof setUp>} s */
-export async function settle(s) {
-  for (let i = 0; i < 6; i++) {
-    await s.ctrl.flushed();
-    await new Promise((resolve) => setTimeout(resolve, 5));
-  }
 }

@@ -265,6 +265,17 @@ export async function loadPgn(page, text) {
   await page.click('#load-pgn');
 }
 
+/**
+ * Types a move into the move box and plays it with Enter.
+ * @param {Page} page
+ * @param {string} move in SAN or UCI
+ */
+export async function typeMove(page, move) {
+  await page.$eval('#move-input', (e) => (/** @type {HTMLInputElement} */ (e).value = ''));
+  await page.type('#move-input', move);
+  await page.keyboard.press('Enter');
+}
+
 // 4. Screenshots.
 
 /** Where the screenshot name is kept. @param {string} name */

@@ -12,7 +12,7 @@ import { makeFen, parseFen } from 'chessops/fen';
 import { parsePgn, startingPosition } from 'chessops/pgn';
 import { makeSanAndPlay, parseSan } from 'chessops/san';
 import { parseUci } from 'chessops/util';
-import { PHONE, data, freshPage, loadPgn, pageAndBrowser, shot, view, waitFor } from './harness.mjs';
+import { PHONE, data, freshPage, loadPgn, pageAndBrowser, shot, typeMove, view, waitFor } from './harness.mjs';
 import { manyGames } from './many-games.mjs';
 
 const START = 'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1';
@@ -104,13 +104,6 @@ const openId = async (page) => {
   await waitFor(page, () => !!document.querySelector('#library li.open'), 10000);
   return page.$eval('#library li.open', (e) => e.dataset.gameId);
 };
-
-/** Types a move into the move box and plays it with Enter. */
-async function typeMove(page, move) {
-  await page.$eval('#move-input', (e) => (e.value = ''));
-  await page.type('#move-input', move);
-  await page.keyboard.press('Enter');
-}
 
 /** Types move and waits for the board to reach ply. */
 async function playTyped(page, move, ply) {
@@ -493,7 +486,10 @@ test('a review read from PGN draws at once with no search; clock comments show o
   await new Promise((r) => setTimeout(r, 500));
   const seen = await page.evaluate(() => window.seen);
   assert.ok(!seen.statuses.some((s) => /Reviewing/.test(s)) && !seen.states.includes('review'), `no search (${seen.statuses})`);
-  assert.equal((await view(page)).pgn, reviewed, 'its export is the text read');
+  // The game names no opening: the export adds the one its moves reach.
+  const named = reviewed.replace('[Result "*"]\n', '[Result "*"]\n[ECO "C50"]\n[Opening "Italian Game"]\n');
+  await waitFor(page, () => document.getElementById('pgn').value.includes('[ECO '), 5000);
+  assert.equal((await view(page)).pgn, named, 'its export is the text read, with its opening');
 
   await loadPgn(page, CLOCKED);
   await waitFor(page, () => /Cleo/.test(document.getElementById('players').textContent), 5000);

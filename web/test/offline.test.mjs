@@ -1,4 +1,4 @@
-// The installable page: its version, manifest and icons, the service worker's registration, and the page opening with no network.
+// The installable page: its version, manifest and icons, the service worker's registration, and the page opening with no network, opening names included.
 // Needs the built page (make web): TARVIK_PAGE_DIR, or ../dist/web from here.
 //   node --test test/offline.test.mjs
 import assert from 'node:assert/strict';
@@ -8,8 +8,10 @@ import path from 'node:path';
 import test from 'node:test';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
+import { encodeTable, readLines } from '../openings-build.mjs';
 import { registerOffline } from '../src/offline.js';
-import { PAGE_DIR, launchBrowser, squareAt, startServer, waitFor, watchPage } from './harness.mjs';
+import { decodeTable, openingAt, openingText } from '../src/openings.js';
+import { PAGE_DIR, launchBrowser, loadPgn, squareAt, startServer, waitFor, watchPage } from './harness.mjs';
 import { START, legalMove, oneMoveApart } from './replay.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -141,6 +143,11 @@ test('served over http the page installs, opens with no network and takes a new 
   await wait(() => document.getElementById('board').dataset.fen.split(' ')[5] === '2' && document.body.dataset.state === 'playing');
   const answered = await page.$eval('#board', (b) => /** @type {HTMLElement} */ (b).dataset.fen);
   assert.ok(oneMoveApart(legalMove(START, 'e2e4').after, answered), `the engine's answer to e4 is a legal move: ${answered}`);
+  // The opening names came from the cache too.
+  const table = decodeTable(encodeTable(readLines(path.join(here, '../data/openings'))));
+  const named = openingText(openingAt(table, [START, legalMove(START, 'e2e4').after, answered]));
+  await wait((text) => document.getElementById('opening').textContent === text, named);
+  assert.ok(await page.evaluate((name) => caches.open(name).then((c) => c.match('openings.js')).then(Boolean), first), 'openings.js is cached');
 
   // 4. A new release: its service worker installs its own cache and deletes the old one.
   const swFile = path.join(dir, 'sw.js');
@@ -161,5 +168,10 @@ test('served over http the page installs, opens with no network and takes a new 
   await local.goto(`file://${path.join(PAGE_DIR, 'index.html')}`);
   await waitFor(local, () => document.body.dataset.state === 'playing', 30000);
   assert.deepEqual(await local.evaluate(() => [!!document.querySelector('link[rel="manifest"]'), !!(navigator.serviceWorker && navigator.serviceWorker.controller)]), [false, false]);
+  // The opening names load there as a script, where a fetch would be refused.
+  await loadPgn(local, '1. e4 c5 *');
+  await waitFor(local, () => document.querySelectorAll('#moves [data-main]').length === 2, 10000);
+  await local.click('#nav-last');
+  await waitFor(local, () => document.getElementById('opening').textContent === 'B20 Sicilian Defense', 10000);
   assert.deepEqual(errors, []);
 });

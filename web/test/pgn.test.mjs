@@ -330,6 +330,25 @@ test('headers go out in roster order with SetUp and FEN after it', () => {
   assert.match(writeGame({ ...game, headers: { Result: 'lost on time' } }), /\[Result "\*"\]\n\[SetUp "1"\]\n.*\n\n\*\n$/);
 });
 
+test('the named opening goes out as ECO and Opening headers only when the game has neither', () => {
+  const game = read('[White "me"]\n[Annotator "x"]\n\n1. e4 c5 *').game;
+  const opening = { eco: 'B20', name: 'Sicilian Defense' };
+  for (const [headers, eco, name] of /** @type {[Record<string, string>, string | undefined, string | undefined][]} */ ([
+    [{}, 'B20', 'Sicilian Defense'],
+    [{ ECO: 'B21' }, 'B21', undefined],
+    [{ Opening: 'Sicilian' }, undefined, 'Sicilian'],
+    [{ ECO: 'C00', Opening: 'French Defense' }, 'C00', 'French Defense'],
+    [{ ECO: '', Opening: '' }, '', ''],
+  ])) {
+    const written = writeGame({ ...game, headers: { ...game.headers, ...headers } }, { opening });
+    const back = read(written).game.headers;
+    assert.deepEqual([back.ECO, back.Opening], [eco, name], JSON.stringify(headers));
+    assert.equal(back.Annotator, 'x', 'the game\'s own headers stay');
+    assert.match(written, /\[Result "\*"\]\n/, 'after the roster');
+  }
+  for (const none of [undefined, null]) assert.doesNotMatch(writeGame(game, { opening: none }), /ECO|Opening/);
+});
+
 test('a reviewed game goes out with evaluations, judgement NAGs and preferred moves, and comes back', () => {
   const { game } = read('1. e4 e5 2. Qh5 Nc6 3. Bc4 Nf6 4. Qxf7# 1-0');
   const evals = [{ pawns: 0.2 }, { pawns: 0.3 }, { pawns: 0.25 }, { pawns: -0.9 }, { pawns: -0.4 }, { pawns: -0.2 }, { mate: 1 }];

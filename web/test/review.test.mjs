@@ -146,6 +146,28 @@ test('mates: walking into one is a blunder, a side already mated blunders nothin
   }
 });
 
+test('book moves are never judged, however much they lose; the first move after them is', () => {
+  // Each move throws away a queen's worth; Black's second walks into a mate.
+  const evals = [{ pawns: 0 }, { pawns: -9 }, { pawns: 9 }, { pawns: -9 }, { mate: 1 }, { pawns: -9 }];
+  const best = ['e4', 'e5', 'Nf3', 'Nc6', 'Bb5'];
+  for (const [book, judgements] of /** @type {[number, (string | null)[]][]} */ ([
+    [0, ['blunder', 'blunder', 'blunder', 'blunder', 'blunder']],
+    [2, [null, null, 'blunder', 'blunder', 'blunder']],
+    [4, [null, null, null, null, 'blunder']],
+    [5, [null, null, null, null, null]],
+    [9, [null, null, null, null, null]],
+  ])) {
+    const judged = judgeMoves(evals, 'w', best, book);
+    assert.deepEqual(judged.map((m) => m.judgement), judgements, `${book} book plies`);
+    assert.deepEqual(judged.map((m) => m.book), judged.map((m) => m.ply <= book), `${book} book plies`);
+    assert.deepEqual(judged.map((m) => m.best), judgements.map((j, i) => (j ? best[i] : null)), 'a preferred move only for a judged one');
+    // The loss still counts in the averages.
+    assert.deepEqual(judged.map((m) => m.loss), judgeMoves(evals, 'w', best).map((m) => m.loss));
+    const summary = summarise(judged);
+    assert.equal(summary.w.blunder + summary.b.blunder, judgements.filter(Boolean).length);
+  }
+});
+
 test('a missing evaluation leaves the moves next to it unjudged and out of the average', () => {
   const evals = [{ pawns: 0 }, { pawns: -6 }, undefined, { pawns: -6 }, { pawns: -6 }];
   const judged = judgeMoves(evals, 'w', ['e4', 'e5', 'Nf3', 'Nc6']);
