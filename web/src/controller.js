@@ -940,6 +940,12 @@ export function createController({
   }
 
   function toggleAnalysis() {
+    // Back to the game ends a practice of it.
+    if (state.practice) {
+      if (state.practice.status === 'judging') return;
+      state.practiceDone = state.practice.counts;
+      endPractice();
+    }
     if (state.mode === 'play') {
       state.mode = 'analyse';
       state.play.paused = false;

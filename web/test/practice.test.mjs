@@ -7,7 +7,7 @@ import test from 'node:test';
 import { PROMPTS, firstLook, markResult, practiceItems, readRecord, recordCounts, verdict } from '../src/practice-ctrl.js';
 import { UNITS_PER_PAWN } from '../src/engine-facts.js';
 import { mainline } from '../src/tree.js';
-import { answerReview, reopen, sans, settle, setUp } from './fakes.mjs';
+import { answerReview, playLine, reopen, sans, settle, setUp } from './fakes.mjs';
 
 // White leaves the queen to be taken on move 3; the review prefers Bc4.
 const UNITS_PER_CP = UNITS_PER_PAWN / 100;
@@ -219,4 +219,21 @@ test('practising the whole library: reviewed games oldest first, opened in turn,
   await settle(s);
   assert.equal(state.practice, null);
   assert.match(state.message, /no reviewed game/i);
+});
+
+test('your side of a game played here is the side you played; back to the game ends the practice', () => {
+  const s = setUp({ colour: 'w', time: '3+2' });
+  const { ctrl, state } = s;
+  playLine(s, 'e2e4 e7e5 d1h5 b8c6 h5e5 c6e5 g1f3');
+  ctrl.toggleAnalysis();
+  ctrl.review(100);
+  answerReview(s, [...SCORES, -800 * UNITS_PER_CP], (i) => (i === 4 ? 'f1c4' : 'a2a3'));
+  ctrl.practise('me');
+  assert.equal(state.practice.items[0].color, 'w');
+  assert.deepEqual(state.path, BEFORE_BLUNDER);
+  ctrl.toggleAnalysis();
+  assert.equal(state.practice, null);
+  assert.equal(state.mode, 'play');
+  assert.equal(state.path.length, 7, 'the game goes on from its last move');
+  assert.equal(ctrl.canMove(), false, "the engine's turn");
 });
