@@ -21,7 +21,9 @@ import {
   judgeRun,
   markResult,
   practiceItems,
+  keptRun,
   readRecord,
+  readRun,
   startPractice,
   verdict,
 } from './practice-ctrl.js';
@@ -243,6 +245,7 @@ export function createController({
       act: (fn) => act(fn),
       entry: currentEntry,
       open: restoreGame,
+      resume: resumePractice,
       untouched: () => isEngineGame() && root().children.length === 0,
       pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root, openings)), opening: gameOpening(game.root) }),
     },
@@ -269,6 +272,7 @@ export function createController({
     driveEngine();
     sync();
     library.changed();
+    keepPractice();
     render(state);
   }
 
@@ -1261,6 +1265,31 @@ export function createController({
     if (run.index < run.items.length) return showItem();
     state.practiceDone = run.counts;
     state.practice = null;
+  }
+
+  // A practice left by a reload is taken up again at its position, when the
+  // page reopens on that position's game.
+  /** @param {unknown} stored */
+  function resumePractice(stored) {
+    const run = readRun(stored);
+    if (!run || run.items[run.index].gameId !== state.gameId) return;
+    kept = { items: run.items, key: practiceKey(run) };
+    state.practice = run;
+    showItem();
+  }
+
+  /** @type {{ items: unknown, key: string }} what the library was last told of the practice */
+  let kept = { items: null, key: '' };
+  /** @param {PracticeRun | null} run */
+  const practiceKey = (run) => (run ? `${run.index} ${run.counts.found} ${run.counts.shown} ${run.counts.skipped}` : '');
+
+  // After each action: the library keeps the practice as it stands.
+  function keepPractice() {
+    const run = state.practice;
+    const key = practiceKey(run);
+    if (kept.items === (run && run.items) && kept.key === key) return;
+    kept = { items: run && run.items, key };
+    library.keepPractice(run ? keptRun(run) : null);
   }
 
   /** What the board shows while practising: the try or the move shown. */

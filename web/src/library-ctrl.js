@@ -82,6 +82,8 @@ export function createSaver(write, onError) {
  *   drawn after it
  * @property {() => Entry} entry the open game as it is stored
  * @property {(entry: Entry) => void} open opens a stored game
+ * @property {(kept: unknown) => void} resume takes up the practice kept when
+ *   the page was left, on the game just opened
  * @property {() => boolean} untouched the open game is a new one with no move
  *   yet: nothing to store, and a stored game may take its place
  * @property {(game: import('./types.js').GameRecord) => string} pgn a stored game as PGN
@@ -225,6 +227,17 @@ export function createLibraryCtrl(host, openStore) {
     });
   }
 
+  /**
+   * Keeps the practice going on, or that there is none, over a reload.
+   * @param {object | null} kept
+   */
+  function keepPractice(kept) {
+    if (!store || state.library.status !== 'ready') return;
+    store.setPractice(kept).then((done) => {
+      if (done !== true) act(() => failed(done.error));
+    });
+  }
+
   /** @returns {Promise<Entry[] | null>} every stored game, oldest first, the open one as saved; null when they cannot be read */
   async function entries() {
     if (!store) return null;
@@ -288,12 +301,16 @@ export function createLibraryCtrl(host, openStore) {
       const kept = await store.settings();
       const last = await store.session();
       const entry = typeof last === 'string' ? await store.load(last) : null;
+      const practice = await store.practice();
       act(() => {
         if (kept && 'error' in kept) return failed(kept.error);
         if (kept) state.prefs = /** @type {import('./prefs.js').Prefs} */ (kept);
         state.library = { ...state.library, status: 'ready' };
         // A game begun or loaded while the library opened stays on view.
-        if (entry && !('error' in entry) && host.untouched()) host.open(entry);
+        if (entry && !('error' in entry) && host.untouched()) {
+          host.open(entry);
+          if (practice && !(typeof practice === 'object' && 'error' in practice)) host.resume(practice);
+        }
       });
       refresh();
     } finally {
@@ -313,6 +330,7 @@ export function createLibraryCtrl(host, openStore) {
     entries,
     importGames,
     savePrefs,
+    keepPractice,
     failed,
     /** The game just opened has nothing stored yet. */
     forget: () => {

@@ -157,6 +157,48 @@ export function startPractice(scope, items, ms) {
 }
 
 /**
+ * What of a practice is kept over a reload: the positions, where it stands
+ * and its counts. The position on view starts afresh.
+ * @param {PracticeRun} run
+ */
+export function keptRun(run) {
+  return { scope: run.scope, items: run.items, index: run.index, counts: run.counts, ms: run.ms };
+}
+
+/** @param {unknown} item */
+function isItem(item) {
+  const i = /** @type {Record<string, unknown>} */ (item);
+  return (
+    !!i &&
+    (i.gameId === null || typeof i.gameId === 'string') &&
+    Array.isArray(i.path) &&
+    i.path.every((id) => typeof id === 'string') &&
+    Number.isInteger(i.ply) &&
+    (i.color === 'w' || i.color === 'b') &&
+    ['fen', 'played', 'playedSan', 'best'].every((k) => typeof i[k] === 'string') &&
+    Number.isFinite(i.bestChance)
+  );
+}
+
+/**
+ * A kept practice taken up again at its position, or null when what is kept
+ * is not one.
+ * @param {unknown} stored
+ * @returns {PracticeRun | null}
+ */
+export function readRun(stored) {
+  const r = /** @type {Record<string, any>} */ (stored);
+  if (!r || (r.scope !== 'game' && r.scope !== 'library') || !Array.isArray(r.items) || !r.items.every(isItem)) return null;
+  if (!Number.isInteger(r.index) || r.index < 0 || r.index >= r.items.length) return null;
+  const c = r.counts;
+  if (!c || !['found', 'shown', 'skipped'].every((k) => Number.isInteger(c[k]) && c[k] >= 0)) return null;
+  const run = startPractice(r.scope, r.items, r.ms);
+  run.index = r.index;
+  run.counts = { found: c.found, shown: c.shown, skipped: c.skipped };
+  return run;
+}
+
+/**
  * What a try needs before its verdict: the bad move again and the review's
  * own move are settled at once, any other move by a search.
  * @param {PracticeItem} item

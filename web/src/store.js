@@ -98,6 +98,10 @@ const ROSTER = ['Event', 'Site', 'Date', 'Round', 'White', 'Black', 'Result'];
  * @property {(prefs: Prefs) => Promise<true | Failure>} setSettings the
  *   player's settings, kept as one record of the meta store
  * @property {() => Promise<Prefs | null | Failure>} settings null when none
+ * @property {(practice: object | null) => Promise<true | Failure>} setPractice the
+ *   practice going on, kept as one record of the meta store; null: none
+ * @property {() => Promise<unknown | Failure>} practice as it was kept, for the
+ *   page to check; null when none
  *   were kept
  * @property {() => Promise<boolean>} persist asks the browser once to keep the
  *   site's data; its answer
@@ -435,6 +439,19 @@ function makeStore(raw, storage) {
       run(['meta'], 'readwrite', 'The settings could not be saved', async (tx) => {
         quiet(tx.objectStore('meta').put({ key: 'settings', ...readPrefs(prefs) }));
         return /** @type {const} */ (true);
+      }),
+
+    setPractice: (practice) =>
+      run(['meta'], 'readwrite', 'The practice could not be saved', async (tx) => {
+        const meta = tx.objectStore('meta');
+        quiet(practice === null ? meta.delete('practice') : meta.put({ key: 'practice', run: practice }));
+        return /** @type {const} */ (true);
+      }),
+
+    practice: () =>
+      run(['meta'], 'readonly', 'The practice could not be read', async (tx) => {
+        const record = await tx.objectStore('meta').get('practice');
+        return record?.run ?? null;
       }),
 
     settings: () =>

@@ -1,6 +1,6 @@
 // Practising a reviewed game's blunder in chromium with the real engine: the
 // position before it, the blunder refused, tries judged, the summary, and the
-// result kept over a reload.
+// practice and its result kept over reloads.
 //   TARVIK_PAGE_DIR=../dist/web TARVIK_WEB_ARTEFACTS=../build/web-test node --test test/practice-browser.test.mjs
 // @ts-nocheck: the waitFor predicates run in the page.
 import assert from 'node:assert/strict';
@@ -54,6 +54,10 @@ test('a blunder practised: refused again, a weak try not this one, a good one fo
   const weak = await tryMove(page, 'Qxf7+');
   assert.deepEqual(await prompt(page), ['Not this one', 'wrong'], 'the queen given for a pawn');
   assert.equal((await view(page)).fen, fenAfter(4), 'the board goes back for the next try');
+  // A reload in the middle takes the practice up at the same position.
+  await page.reload();
+  await waitFor(page, () => document.body.dataset.state === 'practise' && document.getElementById('practise-prompt').dataset.status === 'find', 20000);
+  assert.equal((await view(page)).fen, fenAfter(4), 'the same position after a reload');
   await tryMove(page, 'Qxe5+');
   assert.deepEqual(await prompt(page), ['Not this one', 'wrong'], 'the blunder itself');
   const good = await tryMove(page, 'Nf3');

@@ -4,7 +4,7 @@
 import 'fake-indexeddb/auto';
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { PROMPTS, firstLook, markResult, practiceItems, readRecord, recordCounts, verdict } from '../src/practice-ctrl.js';
+import { PROMPTS, firstLook, markResult, practiceItems, readRecord, readRun, recordCounts, verdict } from '../src/practice-ctrl.js';
 import { UNITS_PER_PAWN } from '../src/engine-facts.js';
 import { mainline } from '../src/tree.js';
 import { answerReview, playLine, reopen, sans, settle, setUp } from './fakes.mjs';
@@ -69,6 +69,22 @@ test('a try is judged at once or by the margin against the best move', () => {
   assert.equal(verdict(/** @type {any} */ (item), { mate: -2 }), 'wrong');
   assert.equal(verdict(/** @type {any} */ ({ ...item, color: 'b' }), { mate: -2 }), 'good');
   assert.equal(verdict(/** @type {any} */ (item), undefined), 'wrong');
+});
+
+test('a kept practice is taken up only when it is one', () => {
+  const item = { gameId: 'g', path: ['e2e4'], ply: 3, color: 'w', fen: 'x', played: 'd1h5', playedSan: 'Qh5', best: 'Nf3', bestChance: 50 };
+  const good = { scope: 'library', items: [item, { ...item, gameId: null }], index: 1, counts: { found: 1, shown: 0, skipped: 0 }, ms: 250 };
+  const run = readRun(good);
+  assert.deepEqual([run.index, run.counts, run.status, run.ms], [1, good.counts, 'loading', 250]);
+  for (const [why, bad] of /** @type {[string, unknown][]} */ ([
+    ['nothing', null],
+    ['no scope', { ...good, scope: 'x' }],
+    ['index past the end', { ...good, index: 2 }],
+    ['a broken item', { ...good, items: [{ ...item, path: 'e2e4' }] }],
+    ['a colour', { ...good, items: [{ ...item, color: 'white' }] }],
+    ['negative counts', { ...good, counts: { found: -1, shown: 0, skipped: 0 } }],
+  ]))
+    assert.equal(readRun(bad), null, why);
 });
 
 test('a stored record is read defensively and keeps a bounded list of tries', () => {
@@ -206,19 +222,29 @@ test('practising the whole library: reviewed games oldest first, opened in turn,
   await settle(s);
   assert.equal(state.game.headers.White, 'Newer');
   assert.equal(state.practice.status, 'find');
-  ctrl.practiseNext();
-  assert.deepEqual(state.practiceDone, { found: 1, shown: 0, skipped: 1 });
   await settle(s);
 
-  ctrl.practiseAll('w');
-  await settle(s);
-  assert.equal(state.practice.items.length, 1, 'the position found is not asked again');
-  assert.equal(state.game.headers.White, 'Newer');
-  ctrl.practiseStop();
-  ctrl.practiseAll('b');
-  await settle(s);
-  assert.equal(state.practice, null);
-  assert.match(state.message, /no reviewed game/i);
+  // A reload takes the practice up where it stood.
+  const again = await reopen(factory);
+  assert.equal(again.state.game.headers.White, 'Newer');
+  assert.equal(again.state.practice.status, 'find');
+  assert.equal(again.state.practice.index, 1);
+  assert.deepEqual(again.state.practice.counts, { found: 1, shown: 0, skipped: 0 });
+  assert.deepEqual(again.state.path, BEFORE_BLUNDER);
+  again.ctrl.practiseNext();
+  assert.deepEqual(again.state.practiceDone, { found: 1, shown: 0, skipped: 1 });
+  await settle(again);
+  assert.equal((await reopen(factory)).state.practice, null, 'a practice finished is not taken up again');
+
+  again.ctrl.practiseAll('w');
+  await settle(again);
+  assert.equal(again.state.practice.items.length, 1, 'the position found is not asked again');
+  assert.equal(again.state.game.headers.White, 'Newer');
+  again.ctrl.practiseStop();
+  again.ctrl.practiseAll('b');
+  await settle(again);
+  assert.equal(again.state.practice, null);
+  assert.match(again.state.message, /no reviewed game/i);
 });
 
 test('your side of a game played here is the side you played; back to the game ends the practice', () => {
