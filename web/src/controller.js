@@ -1,32 +1,20 @@
 // The page's state and the named actions that change it. This part keeps the
 // game tree, the position on view and the game against the engine; the
-// engine (ceval.js), the review (review-ctrl.js) and the library
-// (library-ctrl.js) each keep a state of their own inside it. The engine, the
-// clock, the store and the calendar come in from outside, so that the same
-// actions run in the browser and under node:test, and so do the move sounds
-// and the table of opening names, page data that no saved record carries.
-// After each action the
-// engine is set to what the state asks of it, the game is saved when it
-// changed, and the page is drawn once.
+// engine (ceval.js), the review (review-ctrl.js), the library
+// (library-ctrl.js) and a practice (practice-ctrl.js) each keep a state of
+// their own inside it. The engine, the clock, the store, the calendar and the
+// move sounds come in from outside, so that the same actions run in the
+// browser and under node:test; so does the table of opening names, page data
+// that no saved record carries. After each action the engine is set to what
+// the state asks of it, the game is saved when it changed, and the page is
+// drawn once.
 import { endSearch, initialCeval, linesOn, noAnalysis, readLine, settle, startSearch } from './ceval.js';
 import { createLibraryCtrl, initialLibrary } from './library-ctrl.js';
 import { openingAt, openingText } from './openings.js';
 import { readPiece, splitGames, writeGame } from './pgn.js';
 import { initialPrefs, playerSide, readPrefs } from './prefs.js';
-import { ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
-import {
-  PROMPTS,
-  emptyRecord,
-  firstLook,
-  judgeRun,
-  markResult,
-  practiceItems,
-  keptRun,
-  readRecord,
-  readRun,
-  startPractice,
-  verdict,
-} from './practice-ctrl.js';
+import { NAMES, ending, hasMoves, isPromotion, play, positionCommand, readMove, START_FEN, turnOf, uciMove } from './rules.js';
+import { createPracticeCtrl, emptyRecord, readRecord } from './practice-ctrl.js';
 import { initialReview, judgementsByPly, readReviewLine, reviewView, skipSettled, startRun, writeResults } from './review-ctrl.js';
 import {
   addChild,
@@ -115,7 +103,7 @@ import { MOVETIME_PER_DEPTH_MS } from './engine-facts.js';
  * @property {string} [fen]
  */
 
-export const NAMES = { w: 'White', b: 'Black' };
+export { NAMES };
 // Games read from a PGN between two turns of the page.
 const IMPORT_SLICE = 50;
 
@@ -245,12 +233,22 @@ export function createController({
       act: (fn) => act(fn),
       entry: currentEntry,
       open: restoreGame,
-      resume: resumePractice,
+      resume: (kept) => practice.resume(kept),
       untouched: () => isEngineGame() && root().children.length === 0,
       pgn: (game) => writeGame(game, { judgements: judgementsByPly(reviewView(game.root, openings)), opening: gameOpening(game.root) }),
     },
     openStore,
   );
+
+  const practice = createPracticeCtrl({
+    state,
+    act: (fn) => act(fn),
+    review: () => reviewOnView(),
+    reviewOf: (start) => reviewView(start, openings),
+    endSearch: () => endSearch(state.ceval, engine),
+    stopClock: () => clock.stop(),
+    library,
+  });
 
   // The clock and the engine may call back inside an action; the engine is
   // driven, the game saved and the page drawn once, when the outermost
@@ -272,7 +270,7 @@ export function createController({
     driveEngine();
     sync();
     library.changed();
-    keepPractice();
+    practice.keep();
     render(state);
   }
 
@@ -313,13 +311,13 @@ export function createController({
   function driveEngine() {
     const ceval = state.ceval;
     const run = state.review.run;
-    const practice = state.practice;
+    const trying = state.practice;
     /** @type {import('./ceval.js').Job | null} */
     let want = null;
     // While practising, the engine only judges tries: an analysis would
     // give the answer away.
-    if (practice) {
-      if (practice.judge && practice.attempt) want = { kind: 'practise', fen: practice.attempt.fen, key: `${practice.index} ${practice.attempt.id}` };
+    if (trying) {
+      if (trying.judge && trying.attempt) want = { kind: 'practise', fen: trying.attempt.fen, key: `${trying.index} ${trying.attempt.id}` };
     } else if (run) {
       if (skipSettled(run)) want = { kind: 'review', fen: run.fens[run.next], key: `${run.next} ${run.paths[run.next].join(' ')}` };
       else finishReview();
@@ -328,11 +326,11 @@ export function createController({
         want = { kind: 'move', fen: liveNode().fen, key: livePath().join(' ') };
     } else want = { kind: 'analyse', fen: fenOnView(), key: state.path.join(' ') };
     if (!settle(ceval, engine, want) || !want) return;
-    if (want.kind === 'practise' && practice && practice.attempt) {
-      const item = practice.items[practice.index];
+    if (want.kind === 'practise' && trying && trying.attempt) {
+      const item = trying.items[trying.index];
       const nodes = /** @type {TreeNode[]} */ (nodesAlong(root(), item.path));
-      const position = positionCommand(root().fen, [...nodes.slice(1), practice.attempt]);
-      startSearch(ceval, engine, want, position, `go movetime ${practice.ms * MOVETIME_PER_DEPTH_MS}`);
+      const position = positionCommand(root().fen, [...nodes.slice(1), trying.attempt]);
+      startSearch(ceval, engine, want, position, `go movetime ${trying.ms * MOVETIME_PER_DEPTH_MS}`);
       return;
     }
     if (want.kind === 'review' && run) {
@@ -353,26 +351,13 @@ export function createController({
   /** @param {string} reason */
   function engineFailed(reason) {
     state.ceval.job = null;
-    // A try being judged is given back to the player.
-    const practice = state.practice;
-    if (practice && practice.status === 'judging') {
-      practice.status = 'find';
-      practice.attempt = null;
-      practice.judge = null;
-    }
+    practice.engineStopped();
     state.ceval.error = `The engine is not running: ${reason}.`;
   }
 
   /** @param {string} line */
   function engineLine(line) {
-    const practice = state.practice;
-    if (practice && practice.judge && state.ceval.job && state.ceval.job.kind === 'practise') {
-      if (readReviewLine(practice.judge, line)) {
-        state.ceval.job = null;
-        judged(verdict(practice.items[practice.index], practice.judge.evals[0]));
-      }
-      return;
-    }
+    if (practice.engineLine(line)) return;
     const run = state.review.run;
     if (run && state.ceval.job && state.ceval.job.kind === 'review') {
       if (readReviewLine(run, line)) state.ceval.job = null;
@@ -517,7 +502,7 @@ export function createController({
     const legal = play(fen, { from, to, promotion });
     if (!legal) return;
     sounded(legal.san);
-    if (state.practice) return practiseTry(legal);
+    if (state.practice) return practice.tryMove(legal);
     state.message = '';
     state.moveMessage = null;
     state.ceval.halted = false;
@@ -769,8 +754,7 @@ export function createController({
     endSearch(state.ceval, engine);
     // A practice over the library opens the games it goes through; any
     // other game opened ends it.
-    const practice = state.practice;
-    if (!(practice && practice.status === 'loading' && practice.items[practice.index].gameId === id)) endPractice();
+    practice.gameOpened(id);
     state.practiceRecord = emptyRecord();
     state.practiceDone = null;
     state.game = game;
@@ -945,11 +929,7 @@ export function createController({
 
   function toggleAnalysis() {
     // Back to the game ends a practice of it.
-    if (state.practice) {
-      if (state.practice.status === 'judging') return;
-      state.practiceDone = state.practice.counts;
-      endPractice();
-    }
+    if (state.practice && !practice.stop()) return;
     if (state.mode === 'play') {
       state.mode = 'analyse';
       state.play.paused = false;
@@ -1073,240 +1053,6 @@ export function createController({
   /** @type {{ root: TreeNode | null, path: string, openings: OpeningTable | null, opening: Opening | null }} */
   let named = { root: null, path: '', openings: null, opening: null };
 
-  // 8. Practising mistakes.
-
-  /**
-   * The side a practice is for: 'w', 'b', or 'me', the player's side, by
-   * their name in the game's headers or as the side they played here.
-   * @param {string} side
-   * @param {Record<string, string>} headers
-   * @param {Source | undefined} source
-   * @param {Color | undefined} player
-   * @returns {Color | null}
-   */
-  function practiceSide(side, headers, source, player) {
-    if (side === 'w' || side === 'b') return side;
-    const named = playerSide(headers, state.prefs.playerName);
-    if (named) return named;
-    return source === 'import' || !player ? null : player;
-  }
-
-  function canPractise() {
-    return !state.practice && !state.review.run && (state.mode === 'analyse' || !!state.ending) && !!reviewOnView();
-  }
-
-  /**
-   * @param {string} side 'w', 'b' or 'me'
-   * @param {number} [ms] the judge's time per try
-   */
-  function practise(side, ms) {
-    if (!canPractise()) return;
-    const color = practiceSide(side, state.game.headers, state.source, state.play.player);
-    if (!color) {
-      state.message = 'Give your name in the settings to practise your side of a loaded game, or choose White or Black.';
-      return;
-    }
-    const review = /** @type {ReviewView} */ (reviewOnView());
-    const items = practiceItems(review, mainline(root()), color, { gameId: state.gameId, record: state.practiceRecord });
-    if (!items.length) {
-      state.message = `${NAMES[color]} made no mistake or blunder in this game.`;
-      return;
-    }
-    beginPractice(startPractice('game', items, ms ?? 0));
-  }
-
-  /**
-   * The mistakes of every reviewed game in the library, oldest game first,
-   * but for those found already.
-   * @param {string} side
-   * @param {number} [ms]
-   */
-  function practiseAll(side, ms) {
-    if (state.practice || state.review.run) return;
-    if (state.library.status !== 'ready') {
-      state.message = 'The library is not open: there are no stored games to practise.';
-      return;
-    }
-    library.entries().then((entries) =>
-      act(() => {
-        if (!entries || state.practice || state.review.run) return;
-        /** @type {import('./practice-ctrl.js').PracticeItem[]} */
-        const items = [];
-        const date = (/** @type {Entry} */ e) => String(e.game.headers.Date || '').replace(/\?/g, '0');
-        const oldest = [...entries].sort((a, b) => date(a).localeCompare(date(b)) || (a.created ?? 0) - (b.created ?? 0));
-        for (const entry of oldest) {
-          const review = reviewView(entry.game.root, openings);
-          if (!review) continue;
-          const p = /** @type {{ source?: Source, player?: Color }} */ (entry.play || {});
-          const color = practiceSide(side, entry.game.headers, entry.source ?? p.source, p.player);
-          if (!color) continue;
-          const record = entry.id === state.gameId ? state.practiceRecord : readRecord(entry.practice);
-          items.push(...practiceItems(review, mainline(entry.game.root), color, { gameId: entry.id, record, skipFound: true }));
-        }
-        if (!items.length) {
-          state.message = 'No reviewed game in the library has a mistake left to practise for that side.';
-          return;
-        }
-        beginPractice(startPractice('library', items, ms ?? 0));
-      }),
-    );
-  }
-
-  /** @param {PracticeRun} run */
-  function beginPractice(run) {
-    endSearch(state.ceval, engine);
-    if (state.mode === 'play' && !state.ending) clock.stop();
-    state.practice = run;
-    state.practiceDone = null;
-    state.message = '';
-    showItem();
-  }
-
-  function endPractice() {
-    if (!state.practice) return;
-    if (state.ceval.job && state.ceval.job.kind === 'practise') endSearch(state.ceval, engine);
-    state.practice = null;
-  }
-
-  // The practice's position on view; a position from another game opens
-  // that game first.
-  function showItem() {
-    const run = /** @type {PracticeRun} */ (state.practice);
-    const item = run.items[run.index];
-    run.status = 'loading';
-    run.attempt = null;
-    run.judge = null;
-    run.tries = [];
-    run.result = null;
-    if (item.gameId === null || item.gameId === state.gameId) return placeItem();
-    library.open(item.gameId).then(() => act(() => state.practice === run && placeItem()));
-  }
-
-  function placeItem() {
-    const run = /** @type {PracticeRun} */ (state.practice);
-    const item = run.items[run.index];
-    // The game may have changed since the practice began: a position no
-    // longer before the same move is passed over.
-    const node = state.gameId === item.gameId ? nodeAt(root(), item.path) : null;
-    const next = node && node.children[0];
-    if (!node || node.fen !== item.fen || !next || next.id !== item.played) return nextItem();
-    state.path = item.path;
-    state.orientation = item.color;
-    run.status = 'find';
-  }
-
-  /**
-   * A try from the position before the bad move.
-   * @param {{ id: string, san: string, fen: string }} legal
-   */
-  function practiseTry(legal) {
-    const run = /** @type {PracticeRun} */ (state.practice);
-    const item = run.items[run.index];
-    run.attempt = { id: legal.id, san: legal.san, fen: legal.fen };
-    const look = firstLook(item, legal);
-    if (look !== 'search') return judged(look);
-    run.judge = judgeRun(legal.fen, run.ms);
-    if (run.judge.next > 0) return judged(verdict(item, run.judge.evals[0]));
-    run.status = 'judging';
-  }
-
-  /** @param {'good' | 'wrong'} outcome */
-  function judged(outcome) {
-    const run = /** @type {PracticeRun} */ (state.practice);
-    const item = run.items[run.index];
-    const attempt = /** @type {{ san: string }} */ (run.attempt);
-    run.judge = null;
-    /** @type {import('./practice-ctrl.js').Try} */
-    const tried = { san: attempt.san, verdict: outcome };
-    run.tries.push(tried);
-    if (outcome === 'good') {
-      run.status = 'good';
-      settleItem('found', [tried]);
-      return;
-    }
-    // A wrong try leaves the board as it was, for the next one.
-    run.status = 'wrong';
-    run.attempt = null;
-    settleItem(null, [tried]);
-  }
-
-  /**
-   * The item's result, once it has one, and its tries go to the game's
-   * record; until then it stands as skipped.
-   * @param {import('./practice-ctrl.js').PracticeResult | null} result
-   * @param {import('./practice-ctrl.js').Try[]} tries
-   */
-  function settleItem(result, tries) {
-    const run = /** @type {PracticeRun} */ (state.practice);
-    if (result && !run.result) {
-      run.result = result;
-      run.counts[result]++;
-    }
-    state.practiceRecord = markResult(state.practiceRecord, run.items[run.index], run.result ?? 'skipped', tries);
-  }
-
-  function practiseShow() {
-    const run = state.practice;
-    if (!run || (run.status !== 'find' && run.status !== 'wrong')) return;
-    const item = run.items[run.index];
-    const read = readMove(item.fen, item.best);
-    const legal = 'error' in read ? null : play(item.fen, { from: read.from, to: read.to, promotion: read.promotion || undefined });
-    if (!legal) return;
-    run.attempt = { id: legal.id, san: legal.san, fen: legal.fen };
-    run.status = 'shown';
-    settleItem('shown', []);
-  }
-
-  function nextItem() {
-    const run = state.practice;
-    if (!run || run.status === 'judging') return;
-    if (run.status !== 'loading') settleItem('skipped', []);
-    run.index++;
-    if (run.index < run.items.length) return showItem();
-    state.practiceDone = run.counts;
-    state.practice = null;
-  }
-
-  // A practice left by a reload is taken up again at its position, when the
-  // page reopens on that position's game.
-  /** @param {unknown} stored */
-  function resumePractice(stored) {
-    const run = readRun(stored);
-    if (!run || run.items[run.index].gameId !== state.gameId) return;
-    kept = { items: run.items, key: practiceKey(run) };
-    state.practice = run;
-    showItem();
-  }
-
-  /** @type {{ items: unknown, key: string }} what the library was last told of the practice */
-  let kept = { items: null, key: '' };
-  /** @param {PracticeRun | null} run */
-  const practiceKey = (run) => (run ? `${run.index} ${run.counts.found} ${run.counts.shown} ${run.counts.skipped}` : '');
-
-  // After each action: the library keeps the practice as it stands.
-  function keepPractice() {
-    const run = state.practice;
-    const key = practiceKey(run);
-    if (kept.items === (run && run.items) && kept.key === key) return;
-    kept = { items: run && run.items, key };
-    library.keepPractice(run ? keptRun(run) : null);
-  }
-
-  /** What the board shows while practising: the try or the move shown. */
-  function practiceBoard() {
-    const run = state.practice;
-    if (!run || !run.attempt) return null;
-    return { fen: run.attempt.fen, lastMove: [run.attempt.id.slice(0, 2), run.attempt.id.slice(2, 4)] };
-  }
-
-  function practicePrompt() {
-    const run = state.practice;
-    if (!run || run.status === 'loading') return '';
-    if (run.status === 'good') return PROMPTS.good;
-    if (run.status === 'wrong') return PROMPTS.wrong;
-    return PROMPTS.find;
-  }
-
   // 8. The game as PGN.
 
   // The headers as the page exports them.
@@ -1336,23 +1082,16 @@ export function createController({
     canDelete: () => canEditTree() && state.path.length > 0 && !isGameMove(state.path),
     /** @returns {ReviewView | null} */
     reviewOnView,
-    canPractise,
-    practiceBoard,
-    practicePrompt,
+    canPractise: () => practice.canPractise(),
+    practiceBoard: () => practice.board(),
+    practicePrompt: () => practice.prompt(),
     /** @param {string} side @param {number} [ms] */
-    practise: (side, ms) => act(practise, side, ms),
+    practise: (side, ms) => act(practice.start, side, ms),
     /** @param {string} side @param {number} [ms] */
-    practiseAll: (side, ms) => act(practiseAll, side, ms),
-    practiseShow: () => act(practiseShow),
-    practiseNext: () => act(nextItem),
-    practiseStop: () =>
-      act(() => {
-        const run = state.practice;
-        if (!run || run.status === 'judging') return;
-        if (run.status !== 'loading') settleItem('skipped', []);
-        state.practiceDone = run.counts;
-        endPractice();
-      }),
+    practiseAll: (side, ms) => act(practice.startAll, side, ms),
+    practiseShow: () => act(practice.show),
+    practiseNext: () => act(practice.next),
+    practiseStop: () => act(practice.stop),
     /** @returns {Opening | null} the deepest named opening on the way to the position on view */
     openingOnView: () => {
       const path = state.path.join(' ');

@@ -8,6 +8,9 @@ import { charToRole, makeSquare, parseSquare, roleToChar } from 'chessops/util';
 import { MAX_COMMAND } from './engine-facts.js';
 
 /** The standard start position. */
+// The colours as PGN's headers name them.
+export const NAMES = { w: 'White', b: 'Black' };
+
 export const START_FEN = 'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1';
 
 
